@@ -1,0 +1,23 @@
+// Code-page conversions. Texts from character data are code page 932 bytes
+// inside the program; they become UTF-8 only where shown or printed.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vashel {
+
+// The data's code page, and what code page 0 stands for.
+inline constexpr int kDataCodePage = 932;
+
+// Converts bytes in `codePage` (0 = the data's code page 932; 932, 51932 =
+// EUC-JP, 936, 65001 = UTF-8) to UTF-8. Conversion stops at the first NUL
+// byte. An unknown code page gives an empty string. A byte that does not
+// convert becomes U+FFFD and conversion goes on.
+std::string convertToUtf8(int codePage, std::string_view bytes);
+
+// UTF-8 to code page 932, stopping at the first NUL byte. Characters that 932
+// cannot represent, and bytes that are not UTF-8, become '?'.
+std::string convertUtf8ToShiftJis(std::string_view bytes);
+
+}  // namespace vashel

@@ -1,0 +1,47 @@
+// Animated numbers: keys read from the scene file, baked into one value per
+// integer frame so that playback reads a table instead of solving Béziers.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace vashel {
+
+// How a curve attribute's key values are converted when read.
+enum class CurveKind { Plain, Angle, Transparency };
+
+// Radians to degrees, as the scene format defines it.
+inline constexpr double kRadiansToDegrees = 57.29577951308232;
+inline constexpr double kDegreesToRadians = 0.017453292519943295;
+
+struct AnimCurve {
+  std::vector<double> times;         // key times in frames, file order
+  std::vector<double> values;        // key values after the kind's conversion
+  std::vector<double> tangentAngle;  // degrees, one per key
+  std::vector<double> frames;        // baked table: frames[f] is the value at frame f
+
+  AnimCurve() = default;
+  explicit AnimCurve(std::size_t keyCount)
+      : times(keyCount, 0.0), values(keyCount, 0.0), tangentAngle(keyCount, 0.0) {}
+
+  std::size_t keyCount() const { return times.size(); }
+};
+
+// Fills the baked table for frames start..end by Bézier sampling between keys
+// (20 samples per frame) with head and tail fill. Existing entries below the
+// new size keep their values.
+void bakeCurve(AnimCurve& curve, int start, int end);
+
+// The value at an integer frame: the baked table when it covers the frame,
+// otherwise linear interpolation between keys.
+double evaluateCurve(const AnimCurve& curve, int frame);
+
+// Optional curves read as 0 when absent.
+inline double evaluateCurve(const AnimCurve* curve, int frame) {
+  return curve ? evaluateCurve(*curve, frame) : 0.0;
+}
+
+// A frame rounded half up, as every curve read uses it.
+inline int roundFrame(double frame) { return static_cast<int>(frame + 0.5); }
+
+}  // namespace vashel

@@ -1,0 +1,201 @@
+// The in-memory character: plain records filled once by the loader and read
+// by the player and the renderer. Records refer to each other by list index.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scene/curve.h"
+
+namespace vashel {
+
+using Mat4 = std::array<double, 16>;  // row-major, for column vectors
+using Vec4 = std::array<double, 4>;
+using Color4f = std::array<float, 4>;
+
+struct SkinInfluence {
+  int joint = 0;  // index into the joint list
+  double weight = 0.0;
+};
+
+// One vertex, or one normal (the same record; normals use position and influences).
+struct MeshVertex {
+  Vec4 deformed{0, 0, 0, 1};  // what is drawn
+  Vec4 base{0, 0, 0, 1};      // rest position, relative to the mesh's translation at frame 1
+  std::vector<SkinInfluence> influences;  // empty: not skinned
+};
+
+// One polygon: equal-length lists, one entry per corner, 0-based, -1 where the
+// file left a part empty.
+struct MeshFace {
+  std::vector<int> vertex;
+  std::vector<int> texcoord;
+  std::vector<int> normal;
+};
+
+struct TexCoord {
+  double u = 0.0, v = 0.0;
+};
+
+// A negative r marks a vertex without colour.
+struct VertexColor {
+  double r = 0.0, g = 0.0, b = 0.0, a = 0.0;
+};
+
+// Curve slots shared by every node kind.
+enum CurveSlot { TranslateX, TranslateY, TranslateZ, RotateX, RotateY, RotateZ, kNodeCurveCount };
+
+struct SceneNode {
+  std::string name;
+  std::array<std::optional<AnimCurve>, kNodeCurveCount> curves;  // translate X..Z, rotate X..Z (degrees)
+  int parent = -1;  // index into the list of the node's own kind
+  Mat4 world{};
+  Mat4 inverseBind{};
+  Mat4 skin{};
+
+  const AnimCurve* curve(CurveSlot slot) const { return curves[slot] ? &*curves[slot] : nullptr; }
+};
+
+enum DisplayMode : std::uint8_t { kPickOnly = 0, kDrawn = 1 };
+
+struct Mesh : SceneNode {
+  std::vector<MeshVertex> vertices;
+  std::vector<MeshVertex> normals;
+  std::vector<TexCoord> texcoords;
+  std::vector<MeshFace> faces;
+  std::vector<VertexColor> colors;  // position i belongs to vertex i
+
+  std::uint8_t displayMode = kDrawn;
+  std::uint8_t unpickable = 0;  // 1 for the bounding-box mesh "BBX"
+  std::optional<AnimCurve> visibility;
+  std::string picking;  // action to start or joint to select when clicked
+
+  double edgeLevel = 0.0;
+  int doubleSided = 1;
+  Color4f color{0, 0, 0, 1};
+  Color4f ambientColor{0, 0, 0, 1};
+  Color4f incandescence{0, 0, 0, 1};
+  Color4f specularColor{0, 0, 0, 0};
+  float cosinePower = 0.0f;
+  int texFilter = 1;
+  int texture = -1;  // index into the texture-name list
+
+  std::optional<AnimCurve> alphaGain;  // "alphaGain:" or "transparencyR:"
+  std::optional<AnimCurve> alphaOffset;
+  std::optional<AnimCurve> colorR, colorG, colorB;
+  std::optional<AnimCurve> diffuse;
+
+  // Renderer work arrays, sized after loading.
+  std::vector<double> vertexArray;    // 4 per vertex
+  std::vector<double> normalArray;    // 4 per normal
+  std::vector<double> texcoordArray;  // 2 per vertex
+
+  std::vector<int> blendTargets;           // mesh indices
+  std::vector<AnimCurve> blendWeights;     // weight i belongs to target i
+};
+
+struct Joint : SceneNode {
+  Vec4 jointOrientation{0, 0, 0, 1};  // degrees
+  Vec4 translation{0, 0, 0, 1};
+  std::uint8_t changed = 0;
+  std::array<double, 3> cachedRotation{0, 0, 0};  // degrees; used while paused
+  std::array<double, 6> limits{0, 0, 0, 0, 0, 0};  // min x, max x, min y, max y, min z, max z (degrees)
+};
+
+struct Camera : SceneNode {
+  double vfov = 54.0;  // degrees
+};
+
+enum LightType { kLightNone = 0, kLightAmbient = 1, kLightPoint = 2, kLightDirectional = 3 };
+
+struct Light : SceneNode {
+  Color4f color{0, 0, 0, 0};
+  double intensity = 0.0;
+  int type = kLightNone;
+};
+
+// Pixels embedded in the scene file: R in the low byte, then G, B, A.
+struct TextureImage {
+  std::string name;
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
+struct MessageEntry {
+  int marker = -1;
+  int duration = 0;  // seconds
+  int hour = -1;     // -1: any hour
+  std::string text;  // code page 932
+};
+
+struct Action {
+  int id = -1;  // slot number once filled
+  std::string name;
+  std::string cameraName;
+  std::string soundFile;
+  int soundSlot = 0;  // position in the sound list; above 99 is out of range
+  int startFrame = 0, endFrame = 0;
+  bool flag = false;
+  std::vector<MessageEntry> messages;
+  int playCount = 0;
+
+  bool defined() const { return startFrame != 0 || endFrame != 0; }
+};
+
+struct SoundEntry {
+  std::string fileName;
+  int slot = 0;
+};
+
+inline constexpr int kActionSlots = 1000;
+inline constexpr int kSoundSlots = 100;
+
+// Application settings that a scene file may carry; absent when the file has
+// no such line.
+struct SceneSettings {
+  std::optional<std::array<int, 2>> windowSize;       // width, height
+  std::optional<std::array<int, 2>> startupMode;      // playState, topMost
+  std::optional<std::array<int, 3>> randomAction;     // randomMax, randomTime, randomJitter
+  std::optional<std::array<int, 2>> randomMessage;    // min, max seconds
+  std::optional<std::string> feedUrl;                 // "rss:"
+  std::uint8_t fullscreen = 0;
+};
+
+struct DefaultMessage {
+  std::string text;
+  int seconds = 0;
+};
+
+struct Scene {
+  std::vector<Mesh> meshes;
+  std::vector<Joint> joints;
+  std::vector<Camera> cameras;
+  std::vector<Light> lights;
+  std::vector<TextureImage> textureImages;
+  std::vector<std::string> textureNames;
+  std::vector<SoundEntry> sounds;
+  std::vector<Action> actions = std::vector<Action>(kActionSlots);
+
+  std::array<double, 3> boundsMin{0, 0, 0};
+  std::array<double, 3> boundsMax{0, 0, 0};
+  std::array<double, 3> center{0, 0, 0};
+  int activeCamera = -1;
+  int vertexTotal = 0;
+  int sceneStartFrame = 0;
+  int sceneEndFrame = 0;
+  DefaultMessage defaultMessage;
+  SceneSettings settings;
+
+  int findMesh(std::string_view name) const;
+  int findJoint(std::string_view name) const;
+  int findCameraByName(std::string_view name) const;
+  // The action in slot 0..999, or null outside the table.
+  Action* action(int slot);
+  const Action* action(int slot) const;
+};
+
+}  // namespace vashel
