@@ -12,8 +12,9 @@ class DocumentSource {
 
   // Empties the buffer before a new load.
   void clearBuffer() { buffer_.clear(); }
-  // Appends the file's bytes to the buffer; a missing file adds nothing.
-  void loadFile(const std::string& path);
+  // Appends the file's bytes to the buffer. A file that cannot be opened adds
+  // nothing and gives false.
+  bool loadFile(const std::string& path);
 
   const std::string& buffer() const { return buffer_; }
   std::string& buffer() { return buffer_; }

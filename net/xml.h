@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +21,8 @@ struct XmlAttribute {
 class XmlElement {
  public:
   XmlElement() = default;
-  virtual ~XmlElement() = default;
+  // Frees the whole subtree without recursing, so that deep documents are safe.
+  virtual ~XmlElement();
   XmlElement(const XmlElement&) = delete;
   XmlElement& operator=(const XmlElement&) = delete;
 
@@ -50,12 +52,35 @@ class XmlElement {
   // Debug listing on standard output (names and texts printed as stored).
   void dump(int depth) const;
 
+  enum class DumpTexts { AsStored, Utf8 };
+  // The listing that dump prints, as a string. With Utf8 the texts (code page
+  // 932) are converted for a terminal; names and attributes are UTF-8 already.
+  std::string dumpText(DumpTexts texts = DumpTexts::AsStored) const;
+
  private:
+  friend class XmlDocument;  // drops what a failed first pass built
+  void appendOwnListing(std::string& out, DumpTexts texts) const;
+
   std::string name_;
   std::vector<std::unique_ptr<XmlElement>> children_;
   XmlElement* parent_ = nullptr;
   std::vector<XmlAttribute> attributes_;
   std::string text_;
+};
+
+// One parser failure: line, Expat error code and its message text.
+struct XmlParseError {
+  int line = 0;
+  int code = 0;
+  std::string message;
+};
+
+// What the last parse went through, for callers and tests; the same failures
+// are printed on standard error.
+struct XmlParseOutcome {
+  std::optional<XmlParseError> firstPass;  // set when the first pass failed
+  int retryCodePage = 0;   // the code page the buffer was converted from (-1: none)
+  std::optional<XmlParseError> secondPass;  // set when the retry failed too
 };
 
 // A DocumentSource that parses its buffer into an element tree.
@@ -65,6 +90,17 @@ class XmlDocument : public DocumentSource {
   // becomes its child). Returns 0 when the buffer is empty or root is null,
   // else 1, also when the parse failed (failures are printed).
   int parse(XmlElement* root);
+
+  const XmlParseOutcome& lastOutcome() const { return outcome_; }
+
+  // Handler state while Expat runs; after a parse `current` is the root again.
+  struct ParseContext {
+    XmlElement* current = nullptr;
+  };
+
+ private:
+  ParseContext context_;
+  XmlParseOutcome outcome_;
 };
 
 }  // namespace vashel

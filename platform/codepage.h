@@ -10,6 +10,12 @@ namespace vashel {
 // The data's code page, and what code page 0 stands for.
 inline constexpr int kDataCodePage = 932;
 
+// True for a byte that starts a double-byte character of code page 932; its
+// second byte may be any value from 0x40 up, including '\\', 'H' and 'M'.
+constexpr bool isShiftJisLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 // Converts bytes in `codePage` (0 = the data's code page 932; 932, 51932 =
 // EUC-JP, 936, 65001 = UTF-8) to UTF-8. Conversion stops at the first NUL
 // byte. An unknown code page gives an empty string. A byte that does not

@@ -1,0 +1,28 @@
+// glj xml FILE: reads an XML document (message.xml and the like) the way the
+// character does and lists the element tree, texts shown as UTF-8.
+#include <cstdio>
+
+#include "net/xml.h"
+#include "tools/glj/command.h"
+
+namespace vashel::glj {
+namespace {
+
+int runXml(const std::vector<std::string>& args) {
+  if (args.size() != 1) return fail("usage: glj xml FILE");
+  XmlDocument document;
+  document.clearBuffer();
+  if (!document.loadFile(args[0])) return fail("cannot open " + args[0]);
+  XmlElement root;
+  if (document.parse(&root) == 0) return fail(args[0] + " is empty");
+  const std::string listing = root.dumpText(XmlElement::DumpTexts::Utf8);
+  std::fwrite(listing.data(), 1, listing.size(), stdout);
+  // The parse errors are on standard error already; a document that even the
+  // retry could not read completely fails the command.
+  return document.lastOutcome().secondPass ? 1 : 0;
+}
+
+const GljCommand command("xml", "FILE", runXml);
+
+}  // namespace
+}  // namespace vashel::glj
