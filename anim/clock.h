@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 namespace vashel {
@@ -50,7 +51,9 @@ class TickTimer {
 };
 
 // The operations on the clock. `nowMs` is the Clock's monotonic time.
-void setFrameRate(PlayerClock& clock, int rate);       // prints "[FRAMESEC] ..."
+// setFrameRate prints "[FRAMESEC] ..." on `out` (null: silent); a rate below 1
+// or above 1000 is ignored.
+void setFrameRate(PlayerClock& clock, int rate, std::FILE* out = stdout);
 void advanceByTime(PlayerClock& clock, std::int32_t nowMs);
 int stepForward(PlayerClock& clock);                   // returns the new frame, rounded
 int stepBack(PlayerClock& clock);

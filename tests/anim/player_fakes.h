@@ -1,0 +1,153 @@
+// Stand-ins for the player's services: a clock stepped by hand, rand() draws
+// given one by one, and a balloon, sound, feed and timer that record calls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "anim/player.h"
+#include "net/xml.h"
+
+namespace vashel::testing {
+
+class FakeClock final : public Clock {
+ public:
+  std::int32_t nowMs() override { return ms; }
+  std::int64_t epochSeconds() override { return seconds; }
+  LocalTime localTime() override { return local; }
+  std::int32_t ms = 1000;
+  std::int64_t seconds = 1000000;
+  LocalTime local{9, 5};
+};
+
+// Every draw must be scripted: an unexpected draw fails the test.
+class ScriptedRandom final : public RandomSource {
+ public:
+  int rand() override {
+    ++drawn;
+    if (values.empty()) {
+      ADD_FAILURE() << "unscripted rand() draw #" << drawn;
+      return 0;
+    }
+    const int v = values.front();
+    values.pop_front();
+    return v;
+  }
+  std::deque<int> values;
+  int drawn = 0;
+};
+
+class RecordingTimer final : public TickTimer {
+ public:
+  void armTick(int delayMs) override { delays.push_back(delayMs); }
+  std::vector<int> delays;
+};
+
+class RecordingBalloon final : public BalloonPort {
+ public:
+  struct Shown {
+    bool hasText = false;
+    std::string text;
+    int seconds = 0;
+    std::string title;
+    std::string link;
+  };
+  void show(std::optional<std::string_view> text, int seconds, std::string_view title,
+            std::string_view link) override {
+    shown.push_back(Shown{text.has_value(), std::string(text.value_or("")), seconds,
+                          std::string(title), std::string(link)});
+  }
+  void layout(int mode) override { layouts.push_back(mode); }
+  const XmlElement* currentSequence() const override { return sequence; }
+  int listIndex() const override { return index; }
+  std::uint32_t expiry() const override { return expiryMs; }
+  void setSequence(const XmlElement* s, int i, std::uint32_t e) override {
+    sequence = s;
+    index = i;
+    expiryMs = e;
+    ++sequenceSets;
+  }
+  std::vector<Shown> shown;
+  std::vector<int> layouts;
+  const XmlElement* sequence = nullptr;
+  int index = 0;
+  std::uint32_t expiryMs = 0;
+  int sequenceSets = 0;
+};
+
+class RecordingSound final : public SoundPort {
+ public:
+  bool holdsBuffer(int slot) const override { return slot == loadedSlot; }
+  void start(int slot) override { calls.push_back("start " + std::to_string(slot)); }
+  void stop(int slot) override { calls.push_back("stop " + std::to_string(slot)); }
+  void pause(int slot) override { calls.push_back("pause " + std::to_string(slot)); }
+  void seek(int slot, long offset) override {
+    calls.push_back("seek " + std::to_string(slot) + " " + std::to_string(offset));
+  }
+  int loadedSlot = 3;
+  std::vector<std::string> calls;
+};
+
+class FakeFeed final : public FeedSource {
+ public:
+  std::size_t itemCount() const override { return items.size(); }
+  std::optional<FeedItemText> item(std::size_t index) const override {
+    if (index >= items.size()) return std::nullopt;
+    return items[index];
+  }
+  std::vector<FeedItemText> items;
+};
+
+// A player wired to the fakes, with a scene whose idle action 0 plays 1..10.
+struct PlayerRig {
+  PlayerRig() {
+    player.ports = PlayerPorts{&clock, &random, &timer, &balloon, &sound, &feed};
+    player.log = nullptr;
+    player.randomState = 12345;
+    Action& idle = scene.actions[0];
+    idle.id = 0;
+    idle.name = "idle";
+    idle.startFrame = 1;
+    idle.endFrame = 10;
+  }
+  Action& define(int slot, int start, int end, std::string name = {}) {
+    Action& a = scene.actions[static_cast<std::size_t>(slot)];
+    a.id = slot;
+    a.name = name.empty() ? "a" + std::to_string(slot) : std::move(name);
+    a.startFrame = start;
+    a.endFrame = end;
+    return a;
+  }
+  // Runs the start-up call, which shows no balloon, so that tests begin at call 2.
+  void startUp() {
+    setNewAction(player, scene, 0, {}, {});
+    ASSERT_TRUE(player.firstCallDone);
+  }
+
+  FakeClock clock;
+  ScriptedRandom random;
+  RecordingTimer timer;
+  RecordingBalloon balloon;
+  RecordingSound sound;
+  FakeFeed feed;
+  Scene scene;
+  Player player;
+};
+
+// A small message tree built by hand: <root><vashel>...</vashel></root>.
+inline XmlElement* addElement(XmlElement& parent, std::string name,
+                              std::vector<std::pair<std::string, std::string>> attributes = {},
+                              std::string text = {}) {
+  auto child = std::make_unique<XmlElement>();
+  child->setName(name);
+  for (const auto& [k, v] : attributes) child->addAttribute(k, v);
+  child->appendText(text);
+  child->setParent(&parent);
+  return parent.addChild(std::move(child));
+}
+
+}  // namespace vashel::testing
