@@ -9,6 +9,7 @@ VASHEL_PACKAGES=(
   libexpat1-dev libpng-dev
   qt6-base-dev libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libopenal-dev libopenal1 libsndfile1-dev libcurl4-openssl-dev
+  libxcb1-dev
   xvfb xauth xdotool x11-utils imagemagick
 )
 

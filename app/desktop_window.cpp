@@ -1,0 +1,179 @@
+// The character's window on the desktop: presentation, shape and raw input.
+#include "app/desktop_window.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+#include "app/x11_desktop.h"
+
+namespace vashel {
+namespace {
+
+// A shape that lies wholly outside the window: an empty region would mean
+// "no shape" and show the whole rectangle.
+QRegion nothingVisible() { return QRegion(-1, -1, 1, 1); }
+
+unsigned buttonBits(Qt::MouseButtons buttons) {
+  unsigned bits = 0;
+  if (buttons & Qt::LeftButton) bits |= kButtonLeft;
+  if (buttons & Qt::RightButton) bits |= kButtonRight;
+  if (buttons & Qt::MiddleButton) bits |= kButtonMiddle;
+  return bits;
+}
+
+PointerEvent pointerEvent(const QMouseEvent& event) {
+  PointerEvent p;
+  const QPoint client = event.position().toPoint();
+  const QPoint screen = event.globalPosition().toPoint();
+  p.x = client.x();
+  p.y = client.y();
+  p.screenX = screen.x();
+  p.screenY = screen.y();
+  p.button = buttonBits(event.button());
+  p.buttons = buttonBits(event.buttons());
+  if (event.modifiers() & Qt::ShiftModifier) p.modifiers |= kModShift;
+  if (event.modifiers() & Qt::ControlModifier) p.modifiers |= kModCtrl;
+  return p;
+}
+
+}  // namespace
+
+DesktopWindow::DesktopWindow(const QString& title)
+    : DesktopWindow(title, compositorActive() ? Presentation::Translucent
+                                              : Presentation::ShapeMask) {}
+
+DesktopWindow::DesktopWindow(const QString& title, Presentation presentation)
+    // A tool window has no taskbar entry yet still takes the keyboard focus,
+    // which the debug keys and Escape need; bypassing the window manager
+    // would lose the focus.
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
+      presentation_(presentation) {
+  setWindowTitle(title);
+  setAttribute(Qt::WA_NoSystemBackground);  // every pixel comes from the frame
+  if (presentation_ == Presentation::Translucent) {
+    setAttribute(Qt::WA_TranslucentBackground);
+  } else {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+  setMouseTracking(true);  // moves without a button, for following the mouse
+  setFocusPolicy(Qt::StrongFocus);
+  // Until the first frame arrives nothing shows and nothing takes clicks.
+  setMask(nothingVisible());
+}
+
+bool DesktopWindow::presentFrame(const std::uint8_t* bgraBottomUp, int width, int height) {
+  if (!copyFrame(bgraBottomUp, width, height, frame_)) {
+    std::fprintf(stderr, "presentFrame: frame refused (%s, %d x %d)\n",
+                 bgraBottomUp ? "pixels" : "no pixels", width, height);
+    return false;
+  }
+  if (this->width() != width || this->height() != height) setFixedSize(width, height);
+  if (presentation_ == Presentation::ShapeMask) {
+    // No alpha on screen: show each covered pixel in its own colour rather
+    // than darkened by its alpha (the conversion divides by alpha).
+    shown_ = frame_.convertToFormat(QImage::Format_RGB32);
+  }
+  // The shape first, then the pixels: showing new pixels in an old shape
+  // would flash uncovered corners.
+  updateShape();
+  repaint();
+  return true;
+}
+
+void DesktopWindow::updateShape() {
+  findCoverage(frame_, scratch_);
+  if (hasShape_ && scratch_ == coverage_) return;
+  std::swap(coverage_, scratch_);
+  // Also in translucent mode: the shape clips input too, so clicks on
+  // transparent pixels reach the window below.
+  setMask(coverage_.empty() ? nothingVisible() : coverageRegion(coverage_));
+  flushDisplay();
+  hasShape_ = true;
+  ++shapeUpdates_;
+}
+
+void DesktopWindow::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  const QImage& image = presentation_ == Presentation::ShapeMask ? shown_ : frame_;
+  if (image.isNull()) {
+    painter.fillRect(rect(), Qt::transparent);
+  } else {
+    painter.drawImage(0, 0, image);
+  }
+}
+
+void DesktopWindow::setTopMost(bool on) {
+  Qt::WindowFlags flags = windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, on);
+  if (flags == windowFlags()) return;
+  // QWidget::setWindowFlags would destroy and re-create the native window
+  // (a visible flicker and a lost shape); the QWindow asks the window
+  // manager in place, and the widget's copy of the flags follows.
+  overrideWindowFlags(flags);
+  if (QWindow* window = windowHandle()) window->setFlags(flags);
+  if (on && isVisible()) raise();
+}
+
+bool DesktopWindow::topMost() const { return windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
+
+void DesktopWindow::moveTo(int x, int y) { move(x, y); }
+
+unsigned long DesktopWindow::nativeId() {
+  return static_cast<unsigned long>(windowHandle() ? windowHandle()->winId() : winId());
+}
+
+ScreenPoint DesktopWindow::position() const { return {pos().x(), pos().y()}; }
+
+void DesktopWindow::mousePressEvent(QMouseEvent* event) {
+  if (input_) input_->mousePress(pointerEvent(*event));
+}
+
+void DesktopWindow::mouseReleaseEvent(QMouseEvent* event) {
+  if (input_) input_->mouseRelease(pointerEvent(*event));
+}
+
+void DesktopWindow::mouseMoveEvent(QMouseEvent* event) {
+  if (input_) input_->mouseMove(pointerEvent(*event));
+}
+
+void DesktopWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (input_) input_->mouseDoubleClick(pointerEvent(*event));
+}
+
+void DesktopWindow::leaveEvent(QEvent*) {
+  if (input_) input_->mouseLeave();
+}
+
+void DesktopWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    if (input_) input_->keyEscape();
+    return;
+  }
+  if (input_ == nullptr) return;
+  for (const QChar ch : event->text()) {
+    if (ch.unicode() < 0x80) input_->keyChar(static_cast<char>(ch.unicode()));
+  }
+}
+
+void DesktopWindow::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (moveCallback_) moveCallback_(event->pos().x(), event->pos().y());
+}
+
+void DesktopWindow::showEvent(QShowEvent* event) {
+  // Before the window is mapped for the window manager's first look, and
+  // once more as a request when it is mapped.
+  markSkipTaskbar(*this);
+  QTimer::singleShot(0, this, [this] {
+    if (isVisible()) requestSkipTaskbar(*this);
+  });
+  QWidget::showEvent(event);
+}
+
+}  // namespace vashel

@@ -1,0 +1,102 @@
+// Frame copy, coverage runs and the window shape built from them.
+#include "app/frame_image.h"
+
+#include <QRect>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace vashel {
+
+// QImage's 32-bit formats are native-endian words 0xAARRGGBB; only on a
+// little-endian machine are their bytes the B, G, R, A order of the frame.
+static_assert(std::endian::native == std::endian::little,
+              "frame bytes are copied as little-endian ARGB32 words");
+
+bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& target) {
+  if (bgraBottomUp == nullptr || width < 1 || height < 1 || width > kMaxFrameSide ||
+      height > kMaxFrameSide) {
+    return false;
+  }
+  if (target.width() != width || target.height() != height ||
+      target.format() != QImage::Format_ARGB32_Premultiplied) {
+    target = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (target.isNull()) return false;  // out of memory
+  }
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* src = bgraBottomUp + static_cast<std::size_t>(height - 1 - y) * rowBytes;
+    std::uint8_t* dst = target.scanLine(y);
+    for (int x = 0; x < width; ++x, src += 4, dst += 4) {
+      const std::uint8_t a = src[3];
+      dst[0] = std::min(src[0], a);
+      dst[1] = std::min(src[1], a);
+      dst[2] = std::min(src[2], a);
+      dst[3] = a;
+    }
+  }
+  return true;
+}
+
+void findCoverage(const QImage& image, Coverage& out) {
+  out.width = image.width();
+  out.height = image.height();
+  out.rowStart.clear();
+  out.spans.clear();
+  const bool hasAlpha = image.format() == QImage::Format_ARGB32_Premultiplied ||
+                        image.format() == QImage::Format_ARGB32;
+  for (int y = 0; y < out.height; ++y) {
+    out.rowStart.push_back(static_cast<int>(out.spans.size()));
+    if (!hasAlpha) {  // an opaque image covers everything
+      out.spans.push_back(0);
+      out.spans.push_back(out.width);
+      continue;
+    }
+    const std::uint8_t* p = image.constScanLine(y);
+    int x = 0;
+    while (x < out.width) {
+      while (x < out.width && p[x * 4 + 3] == 0) ++x;
+      if (x == out.width) break;
+      const int start = x;
+      while (x < out.width && p[x * 4 + 3] != 0) ++x;
+      out.spans.push_back(start);
+      out.spans.push_back(x);
+    }
+  }
+  out.rowStart.push_back(static_cast<int>(out.spans.size()));
+}
+
+namespace {
+
+bool sameRuns(const Coverage& c, int rowA, int rowB) {
+  const int a0 = c.rowStart[rowA], a1 = c.rowStart[rowA + 1];
+  const int b0 = c.rowStart[rowB], b1 = c.rowStart[rowB + 1];
+  return a1 - a0 == b1 - b0 && std::equal(c.spans.begin() + a0, c.spans.begin() + a1,
+                                          c.spans.begin() + b0);
+}
+
+}  // namespace
+
+QRegion coverageRegion(const Coverage& coverage) {
+  if (coverage.empty()) return {};
+  // Bands of equal rows, runs left to right, none touching: the sorted,
+  // non-overlapping rectangle list that QRegion::setRects takes as it is.
+  std::vector<QRect> rects;
+  int y = 0;
+  while (y < coverage.height) {
+    int end = y + 1;
+    while (end < coverage.height && sameRuns(coverage, y, end)) ++end;
+    for (int i = coverage.rowStart[y]; i < coverage.rowStart[y + 1]; i += 2) {
+      const int x0 = coverage.spans[i];
+      const int x1 = coverage.spans[i + 1];
+      rects.emplace_back(x0, y, x1 - x0, end - y);
+    }
+    y = end;
+  }
+  QRegion region;
+  region.setRects(rects.data(), static_cast<int>(rects.size()));
+  return region;
+}
+
+}  // namespace vashel
