@@ -1,0 +1,391 @@
+// The sample character as the program loads it: a clean load, actions that
+// fit the scene's frames, click targets that name actions, skins and blend
+// shapes within their limits, motion in every action, and a figure that
+// stays inside the window at every frame.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "anim/pose.h"
+#include "net/xml.h"
+#include "scene/loader.h"
+#include "scene/scene_builder.h"
+
+namespace vashel {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSample = fs::path(VASHEL_TEST_DATA).parent_path().parent_path() / "examples" / "sample";
+
+class RecordingHooks : public LoadHooks {
+ public:
+  void messageBox(std::string_view caption, std::string_view text) override {
+    boxes.push_back(std::string(caption) + ": " + std::string(text));
+  }
+  double startPlayback(Scene&, int slot) override {
+    startupSlot = slot;
+    return 1.0;
+  }
+  std::vector<std::string> boxes;
+  int startupSlot = -2;
+};
+
+class LoadedSample : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    scene_ = std::make_unique<Scene>();
+    hooks_ = std::make_unique<RecordingHooks>();
+    LoadStatus status;
+    const std::vector<char> text = readSceneFile((kSample / "data.glj").string());
+    LoadOptions options;
+    options.variant = sceneVariant("data.glj");
+    options.messageFiles = {(kSample / "data.glj.txt").string()};
+    diagnostics_ = parseScene(text, options, *scene_, *hooks_, status);
+  }
+  static void TearDownTestSuite() {
+    scene_.reset();
+    hooks_.reset();
+  }
+
+  static const Action* actionNamed(const std::string& name) {
+    for (const Action& a : scene_->actions) {
+      if (a.id >= 0 && a.name == name) return &a;
+    }
+    return nullptr;
+  }
+
+  static std::unique_ptr<Scene> scene_;
+  static std::unique_ptr<RecordingHooks> hooks_;
+  static std::vector<Diagnostic> diagnostics_;
+};
+
+std::unique_ptr<Scene> LoadedSample::scene_;
+std::unique_ptr<RecordingHooks> LoadedSample::hooks_;
+std::vector<Diagnostic> LoadedSample::diagnostics_;
+
+TEST_F(LoadedSample, LoadsCleanlyAndGreetsAtStartUp) {
+  for (const Diagnostic& d : diagnostics_) ADD_FAILURE() << "line " << d.line << ": " << d.text;
+  EXPECT_TRUE(hooks_->boxes.empty()) << hooks_->boxes.front();
+  EXPECT_EQ(hooks_->startupSlot, 99);
+  EXPECT_GE(scene_->vertexTotal, 2000);
+  EXPECT_LE(scene_->vertexTotal, 4000);
+  EXPECT_GE(scene_->joints.size(), 12u);
+  EXPECT_LE(scene_->joints.size(), 20u);
+  ASSERT_GE(scene_->activeCamera, 0);
+  EXPECT_EQ(scene_->cameras[scene_->activeCamera].name, "persp");
+  EXPECT_EQ(scene_->cameras.size(), 2u) << "no default camera should have been added";
+  std::set<int> lightTypes;
+  for (const Light& l : scene_->lights) lightTypes.insert(l.type);
+  EXPECT_EQ(lightTypes, (std::set<int>{kLightAmbient, kLightDirectional}));
+}
+
+TEST_F(LoadedSample, ActionsFitTheTimeRangeAndNameWhatExists) {
+  const Scene& s = *scene_;
+  const Action& idle = s.actions[0];
+  ASSERT_TRUE(idle.defined());
+  EXPECT_GE(idle.endFrame - idle.startFrame, 60) << "idle lasts 2 to 4 seconds";
+  EXPECT_LE(idle.endFrame - idle.startFrame, 120);
+  EXPECT_TRUE(s.actions[99].defined()) << "the greeting";
+  ASSERT_TRUE(s.settings.randomAction.has_value());
+  const int randomMax = (*s.settings.randomAction)[0];
+  EXPECT_GE(randomMax, 5);
+  for (int slot = 1; slot <= randomMax; ++slot) EXPECT_TRUE(s.actions[slot].defined()) << "random action " << slot;
+  for (const Action& a : s.actions) {
+    if (a.id < 0) continue;
+    EXPECT_GE(a.startFrame, s.sceneStartFrame) << a.name;
+    EXPECT_LT(a.startFrame, a.endFrame) << a.name;
+    EXPECT_LE(a.endFrame, s.sceneEndFrame) << a.name;
+    EXPECT_GE(s.findCameraByName(a.cameraName), 0) << a.name << " names camera " << a.cameraName;
+    EXPECT_LE(a.soundSlot, 99) << a.name;
+    if (!a.soundFile.empty()) {
+      EXPECT_TRUE(fs::exists(kSample / a.soundFile)) << a.soundFile;
+    }
+  }
+  EXPECT_TRUE(s.settings.windowSize && s.settings.startupMode && s.settings.randomMessage);
+}
+
+TEST_F(LoadedSample, ClickTargetsNameActionsAndFollowTheBody) {
+  int targets = 0;
+  bool boundingBox = false;
+  for (const Mesh& m : scene_->meshes) {
+    if (m.name == "BBX") {
+      boundingBox = m.unpickable == 1 && m.displayMode == kPickOnly;
+      continue;
+    }
+    if (m.picking.empty()) continue;
+    ++targets;
+    EXPECT_EQ(m.displayMode, kPickOnly) << m.name;
+    EXPECT_NE(actionNamed(m.picking), nullptr) << m.name << " picks " << m.picking;
+    for (const MeshVertex& v : m.vertices) EXPECT_FALSE(v.influences.empty()) << m.name << " is not skinned";
+  }
+  EXPECT_GE(targets, 2) << "head and body";
+  EXPECT_TRUE(boundingBox);
+}
+
+void expectCurveKeysInRange(const AnimCurve& c, const Scene& s, const std::string& what) {
+  for (size_t k = 0; k < c.keyCount(); ++k) {
+    EXPECT_GE(c.times[k], s.sceneStartFrame) << what;
+    EXPECT_LE(c.times[k], s.sceneEndFrame) << what;
+    EXPECT_GT(c.tangentAngle[k], -90.0) << what;
+    EXPECT_LT(c.tangentAngle[k], 90.0) << what;
+    if (k > 0) {
+      EXPECT_GE(c.times[k] - c.times[k - 1], 1.0) << what << " keys share a frame";
+    }
+  }
+}
+
+TEST_F(LoadedSample, EveryCurveKeepsItsKeysInsideTheSceneWithSafeTangents) {
+  const Scene& s = *scene_;
+  const auto nodeCurves = [&](const SceneNode& n) {
+    for (const auto& c : n.curves) {
+      if (c) expectCurveKeysInRange(*c, s, n.name);
+    }
+  };
+  for (const Joint& j : s.joints) nodeCurves(j);
+  for (const Camera& c : s.cameras) nodeCurves(c);
+  for (const Light& l : s.lights) nodeCurves(l);
+  for (const Mesh& m : s.meshes) {
+    nodeCurves(m);
+    for (const AnimCurve& w : m.blendWeights) expectCurveKeysInRange(w, s, m.name + " blend weight");
+    if (m.visibility) expectCurveKeysInRange(*m.visibility, s, m.name + " visibility");
+  }
+}
+
+TEST_F(LoadedSample, SkinsAreSmoothWithAtMostFourWeightsSummingToOne) {
+  size_t blended = 0;
+  for (const Mesh& m : scene_->meshes) {
+    for (const MeshVertex& v : m.vertices) {
+      if (v.influences.empty()) continue;
+      EXPECT_LE(v.influences.size(), 4u) << m.name;
+      double sum = 0.0;
+      for (const SkinInfluence& i : v.influences) {
+        EXPECT_GE(i.joint, 0);
+        EXPECT_LT(i.joint, static_cast<int>(scene_->joints.size()));
+        EXPECT_GT(i.weight, 0.0) << m.name;
+        sum += i.weight;
+      }
+      EXPECT_NEAR(sum, 1.0, 1e-6) << m.name;
+      blended += v.influences.size() > 1;
+    }
+  }
+  EXPECT_GT(blended, 300u) << "joints should bend smoothly, not rigidly";
+  // The neck and the arms can be posed by hand, within limits.
+  for (const char* name : {"neck", "arm_L", "arm_R"}) {
+    const int j = scene_->findJoint(name);
+    ASSERT_GE(j, 0) << name;
+    const auto& l = scene_->joints[j].limits;
+    EXPECT_TRUE(l[0] < l[1] || l[2] < l[3] || l[4] < l[5]) << name;
+  }
+}
+
+TEST_F(LoadedSample, BlinkAndMouthAreKeyedBlendShapesOverHiddenTargets) {
+  int shapes = 0;
+  for (const Mesh& m : scene_->meshes) {
+    if (m.blendTargets.empty()) continue;
+    ++shapes;
+    ASSERT_EQ(m.blendTargets.size(), m.blendWeights.size()) << m.name;
+    for (size_t t = 0; t < m.blendTargets.size(); ++t) {
+      const Mesh& target = scene_->meshes.at(m.blendTargets[t]);
+      EXPECT_GE(target.vertices.size(), m.vertices.size()) << target.name;
+      ASSERT_TRUE(target.visibility.has_value()) << target.name << " would be drawn";
+      EXPECT_EQ(evaluateCurve(*target.visibility, scene_->sceneStartFrame), 0.0);
+      const AnimCurve& w = m.blendWeights[t];
+      EXPECT_GE(w.keyCount(), 8u) << m.name;
+      EXPECT_GE(*std::max_element(w.values.begin(), w.values.end()), 0.8) << m.name;
+      EXPECT_GE(*std::min_element(w.values.begin(), w.values.end()), 0.0) << m.name;
+      EXPECT_LE(*std::max_element(w.values.begin(), w.values.end()), 1.0) << m.name;
+    }
+  }
+  EXPECT_EQ(shapes, 2);
+}
+
+TEST_F(LoadedSample, LooksComeFromTexturesVertexColoursAndOutlines) {
+  const Scene& s = *scene_;
+  bool fileTexture = false, embeddedTexture = false, vertexColours = false;
+  int outlined = 0;
+  for (const Mesh& m : s.meshes) {
+    if (m.texture >= 0) {
+      const std::string& name = s.textureNames.at(m.texture);
+      const bool embedded = std::any_of(s.textureImages.begin(), s.textureImages.end(),
+                                        [&](const TextureImage& t) { return t.name == name; });
+      embeddedTexture |= embedded;
+      if (!embedded) {
+        fileTexture = true;
+        EXPECT_TRUE(fs::exists(kSample / name)) << name;
+      }
+    }
+    vertexColours |= !m.colors.empty() && m.colors.size() == m.vertices.size();
+    outlined += m.displayMode == kDrawn && m.edgeLevel > 0.0;
+  }
+  EXPECT_TRUE(fileTexture);
+  EXPECT_TRUE(embeddedTexture);
+  EXPECT_TRUE(vertexColours);
+  EXPECT_GE(outlined, 5);
+}
+
+// Joint origins at a frame, in world space.
+std::vector<Vec4> jointOrigins(Scene& s, int frame) {
+  updatePose(s.joints, PoseFrame{static_cast<double>(frame), 1, s.sceneStartFrame});
+  std::vector<Vec4> out;
+  for (const Joint& j : s.joints) out.push_back(transform(j.world, Vec4{0, 0, 0, 1}));
+  return out;
+}
+
+TEST_F(LoadedSample, EveryActionVisiblyMovesTheCharacter) {
+  Scene& s = *scene_;
+  for (const Action& a : s.actions) {
+    if (a.id < 0) continue;
+    const std::vector<Vec4> first = jointOrigins(s, a.startFrame);
+    double moved = 0.0;
+    for (int f = a.startFrame + 1; f <= a.endFrame; ++f) {
+      const std::vector<Vec4> now = jointOrigins(s, f);
+      for (size_t j = 0; j < now.size(); ++j) {
+        moved = std::max(moved, std::hypot(now[j][0] - first[j][0], now[j][1] - first[j][1], now[j][2] - first[j][2]));
+      }
+    }
+    EXPECT_GE(moved, a.id == 0 ? 0.5 : 3.0) << a.name << " hardly moves";
+  }
+}
+
+// The whole drawn figure, skinned, through the wide camera at every frame.
+TEST_F(LoadedSample, FigureStaysInsideTheWindowAtEveryFrame) {
+  Scene& s = *scene_;
+  const Camera& camera = s.cameras[s.findCameraByName("persp")];
+  for (int slot = RotateX; slot <= RotateZ; ++slot) EXPECT_EQ(evaluateCurve(camera.curve(CurveSlot(slot)), 1), 0.0);
+  const auto size = s.settings.windowSize.value_or(std::array<int, 2>{240, 320});
+  const double tanHalf = std::tan(camera.vfov * kDegreesToRadians / 2.0);
+  const double aspect = static_cast<double>(size[0]) / size[1];
+  double worstX = 0.0, worstY = 0.0;
+  int worstFrame = 0;
+  for (int f = s.sceneStartFrame; f <= s.sceneEndFrame; ++f) {
+    updatePose(s.joints, PoseFrame{static_cast<double>(f), 1, s.sceneStartFrame});
+    const double px = evaluateCurve(camera.curve(TranslateX), f), py = evaluateCurve(camera.curve(TranslateY), f),
+                 pz = evaluateCurve(camera.curve(TranslateZ), f);
+    const double nearPlane = std::max(1.0, std::trunc(pz - 200.0)), farPlane = nearPlane + 600.0;
+    for (const Mesh& m : s.meshes) {
+      if (m.displayMode != kDrawn || (m.visibility && evaluateCurve(*m.visibility, f) == 0.0)) continue;
+      for (const MeshVertex& v : m.vertices) {
+        Vec4 p = v.base;
+        if (!v.influences.empty()) {
+          p = {0, 0, 0, 0};
+          for (const SkinInfluence& i : v.influences) {
+            const Vec4 q = transform(s.joints[i.joint].skin, v.base);
+            for (int k = 0; k < 4; ++k) p[k] += i.weight * q[k];
+          }
+        }
+        const double depth = pz - p[2];
+        ASSERT_GT(depth, nearPlane) << m.name << " frame " << f;
+        ASSERT_LT(depth, farPlane) << m.name << " frame " << f;
+        const double x = std::fabs(p[0] - px) / (depth * tanHalf * aspect), y = std::fabs(p[1] - py) / (depth * tanHalf);
+        if (std::max(x, y) > std::max(worstX, worstY)) worstFrame = f;
+        worstX = std::max(worstX, x);
+        worstY = std::max(worstY, y);
+      }
+    }
+  }
+  EXPECT_LT(worstX, 1.0) << "sideways out of the window at frame " << worstFrame;
+  EXPECT_LT(worstY, 1.0) << "out of the window's top or bottom at frame " << worstFrame;
+}
+
+TEST_F(LoadedSample, CloseUpIsTheWideViewOutsideItsAction) {
+  const Scene& s = *scene_;
+  const Camera& wide = s.cameras[s.findCameraByName("persp")];
+  const int closeIndex = s.findCameraByName("closeup");
+  ASSERT_GE(closeIndex, 0);
+  const Camera& close = s.cameras[closeIndex];
+  std::vector<std::pair<int, int>> ranges;
+  for (const Action& a : s.actions) {
+    if (a.id >= 0 && a.cameraName == close.name) ranges.push_back({a.startFrame, a.endFrame});
+  }
+  ASSERT_EQ(ranges.size(), 1u) << "one action switches to the close-up";
+  bool zooms = false;
+  for (int f = s.sceneStartFrame; f <= s.sceneEndFrame; ++f) {
+    const bool inside = f >= ranges[0].first && f <= ranges[0].second;
+    for (int slot = 0; slot < kNodeCurveCount; ++slot) {
+      const double a = evaluateCurve(wide.curve(CurveSlot(slot)), f), b = evaluateCurve(close.curve(CurveSlot(slot)), f);
+      if (!inside) {
+        ASSERT_EQ(a, b) << "frame " << f;
+      } else if (slot == TranslateZ && b < a - 100.0) {
+        zooms = true;
+      }
+    }
+  }
+  EXPECT_TRUE(zooms);
+  EXPECT_EQ(wide.vfov, close.vfov);
+}
+
+TEST_F(LoadedSample, CompanionMessagesGreetByTheHourAndTellTheTime) {
+  const Scene& s = *scene_;
+  EXPECT_FALSE(s.defaultMessage.text.empty());
+  EXPECT_GT(s.defaultMessage.seconds, 0);
+  std::set<int> hours;
+  bool clock = false, english = false, japanese = false;
+  for (const MessageEntry& m : s.actions[0].messages) {
+    if (m.hour >= 0) hours.insert(m.hour);
+    clock |= m.text.find("HH") != std::string::npos && m.text.find("MM") != std::string::npos;
+    const bool ascii = std::all_of(m.text.begin(), m.text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    (ascii ? english : japanese) = true;
+  }
+  EXPECT_GE(hours.size(), 4u);
+  EXPECT_TRUE(clock);
+  EXPECT_TRUE(english);
+  EXPECT_TRUE(japanese);
+}
+
+// message.xml: sequences over real frames, a click on the head, the idle list.
+TEST_F(LoadedSample, SequencesPlayRealRangesAndTheHeadClickTalks) {
+  const Scene& s = *scene_;
+  XmlDocument document;
+  ASSERT_TRUE(document.loadFile((kSample / "message.xml").string()));
+  XmlElement root;
+  ASSERT_EQ(document.parse(&root), 1);
+  EXPECT_FALSE(document.lastOutcome().firstPass.has_value());
+  XmlElement* vashel = root.findElement("vashel");
+  ASSERT_NE(vashel, nullptr);
+  std::set<std::string> names;
+  bool headTalks = false;
+  for (size_t i = 0; i < vashel->childCount(); ++i) {
+    const XmlElement* sequence = vashel->child(i);
+    if (sequence->name() != "sequence") continue;
+    const std::string* name = sequence->getAttribute("name");
+    ASSERT_NE(name, nullptr);
+    names.insert(*name);
+    const int start = std::stoi(*sequence->getAttribute("start")), end = std::stoi(*sequence->getAttribute("end"));
+    EXPECT_GE(start, s.sceneStartFrame) << *name;
+    EXPECT_LT(start, end) << *name;
+    EXPECT_LE(end, s.sceneEndFrame) << *name;
+    if (const std::string* pick = sequence->getAttribute("pick")) {
+      const int mesh = s.findMesh(*pick);
+      ASSERT_GE(mesh, 0) << *pick;
+      EXPECT_NE(actionNamed(s.meshes[mesh].picking), nullptr) << "a click on " << *pick << " must name an action";
+      size_t entries = 0, groupMembers = 0;
+      bool pages = false;
+      for (size_t k = 0; k < sequence->childCount(); ++k) {
+        const XmlElement* entry = sequence->child(k);
+        ++entries;
+        if (entry->name() == "random") groupMembers = entry->childCount();
+        pages |= entry->text().find("\\0") != std::string::npos;
+      }
+      headTalks = *pick == "pick_head" && entries >= 3 && groupMembers >= 2 && pages;
+    }
+  }
+  EXPECT_TRUE(headTalks) << "the head sequence: several messages, a random group and a paged text";
+  XmlElement* idle = root.findElement("randomaction");
+  ASSERT_NE(idle, nullptr);
+  ASSERT_GE(idle->childCount(), 2u);
+  for (size_t i = 0; i < idle->childCount(); ++i) {
+    const std::string* name = idle->child(i)->getAttribute("name");
+    ASSERT_NE(name, nullptr);
+    EXPECT_TRUE(names.count(*name)) << *name << " is not a sequence";
+  }
+}
+
+}  // namespace
+}  // namespace vashel
