@@ -27,9 +27,14 @@ struct AnimCurve {
   std::size_t keyCount() const { return times.size(); }
 };
 
+// The baked table covers at most this many frames (2.4 hours at 30 frames a
+// second); frames beyond it are read from the keys.
+inline constexpr int kMaxBakedFrames = 1 << 18;
+
 // Fills the baked table for frames start..end by Bézier sampling between keys
-// (20 samples per frame) with head and tail fill. Existing entries below the
-// new size keep their values.
+// (20 samples per frame) with head and tail fill. The table is resized to
+// end + 1 entries (none for a negative end, at most kMaxBakedFrames);
+// existing entries below the new size keep their values.
 void bakeCurve(AnimCurve& curve, int start, int end);
 
 // The value at an integer frame: the baked table when it covers the frame,

@@ -1,0 +1,185 @@
+// One frame of a generated skinned character: pose and deformation on the
+// CPU, then drawing and read-back on the GL context (llvmpipe when headless).
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "anim/player.h"
+#include "anim/pose.h"
+#include "platform/clock.h"
+#include "platform/gl_context.h"
+#include "platform/random.h"
+#include "render/deform.h"
+#include "render/font.h"
+#include "render/frame.h"
+#include "render/present.h"
+
+namespace vashel {
+namespace {
+
+constexpr int kJoints = 100;
+constexpr int kWidth = 240;
+constexpr int kHeight = 320;
+
+AnimCurve rampCurve(double from, double to, int endFrame) {
+  AnimCurve curve(2);
+  curve.times = {0.0, static_cast<double>(endFrame)};
+  curve.values = {from, to};
+  bakeCurve(curve, 0, endFrame);
+  return curve;
+}
+
+// A chain of joints bending over 100 frames, and one grid mesh of about
+// `vertexCount` vertices, two triangles per grid cell, 4 influences each.
+Scene makeSkinnedScene(int vertexCount) {
+  Scene scene;
+  scene.sceneStartFrame = 0;
+  scene.sceneEndFrame = 100;
+  for (int j = 0; j < kJoints; ++j) {
+    Joint joint;
+    joint.name = "j" + std::to_string(j);
+    joint.parent = j - 1;
+    joint.curves[TranslateY] = rampCurve(j == 0 ? -40.0 : 0.8, j == 0 ? -40.0 : 0.8, 100);
+    joint.curves[RotateZ] = rampCurve(0.0, 1.5, 100);
+    joint.curves[RotateX] = rampCurve(0.0, -0.5, 100);
+    scene.joints.push_back(std::move(joint));
+  }
+
+  const int columns = 100;
+  const int rows = vertexCount / columns;
+  Mesh mesh;
+  mesh.name = "body";
+  mesh.color = {0.8f, 0.6f, 0.5f, 1.0f};
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      MeshVertex v;
+      v.base = {(c - columns / 2) * 0.5, -40.0 + r * 80.0 / rows, std::sin(c * 0.1) * 3.0, 1.0};
+      v.deformed = v.base;
+      const int along = r * kJoints / rows;
+      for (int k = 0; k < 4; ++k) {
+        const int joint = std::min(kJoints - 1, along + k);
+        v.influences.push_back({joint, 0.4 - 0.1 * k});
+      }
+      mesh.vertices.push_back(std::move(v));
+    }
+  }
+  MeshVertex normal;
+  normal.deformed = {0, 0, 1, 1};
+  mesh.normals.push_back(normal);
+  mesh.texcoords.assign(mesh.vertices.size(), TexCoord{});
+  for (int r = 0; r + 1 < rows; ++r) {
+    for (int c = 0; c + 1 < columns; ++c) {
+      const int a = r * columns + c, b = a + 1, d = a + columns, e = d + 1;
+      mesh.faces.push_back(MeshFace{{a, b, e}, {a, b, e}, {0, 0, 0}});
+      mesh.faces.push_back(MeshFace{{a, e, d}, {a, e, d}, {0, 0, 0}});
+    }
+  }
+  scene.meshes.push_back(std::move(mesh));
+  return scene;
+}
+
+void BM_Deform(benchmark::State& bench) {
+  Scene scene = makeSkinnedScene(static_cast<int>(bench.range(0)));
+  DeformTables tables;
+  updatePose(scene.joints, PoseFrame{50.0, 1, 0});
+  deformMeshes(scene, tables, 50.0);
+  for (auto _ : bench) {
+    deformMeshes(scene, tables, 50.0);
+    benchmark::DoNotOptimize(scene.meshes[0].vertexArray.data());
+  }
+  bench.counters["vertices"] = static_cast<double>(scene.meshes[0].vertices.size());
+}
+BENCHMARK(BM_Deform)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_PoseAndDeform(benchmark::State& bench) {
+  Scene scene = makeSkinnedScene(static_cast<int>(bench.range(0)));
+  DeformTables tables;
+  double frame = 0.0;
+  for (auto _ : bench) {
+    frame = frame >= 100.0 ? 0.0 : frame + 1.0;
+    updatePose(scene.joints, PoseFrame{frame, 1, 0});
+    deformMeshes(scene, tables, frame);
+    benchmark::DoNotOptimize(scene.meshes[0].vertexArray.data());
+  }
+}
+BENCHMARK(BM_PoseAndDeform)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Drawing and read-back of the posed mesh, without the pose.
+void BM_DrawAndReadBack(benchmark::State& bench) {
+  GlContext context;
+  if (!context.create(kWidth, kHeight)) {
+    bench.SkipWithError(context.error().c_str());
+    return;
+  }
+  Scene scene = makeSkinnedScene(static_cast<int>(bench.range(0)));
+  RenderState state;
+  state.windowWidth = kWidth;
+  state.windowHeight = kHeight;
+  state.readBuffer = context.readBuffer();
+  initFontsAndViewport(state, kWidth, kHeight);
+  state.view.distance = -150.0;
+  PlayerClock clock;
+  clock.currentFrame = 50.0;
+  updatePose(scene.joints, PoseFrame{50.0, 1, 0});
+  deformMeshes(scene, state.deform, 50.0);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  setupCamera(scene, state, clock.currentFrame);
+  for (auto _ : bench) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    drawScene(state, scene, clock, 0, false, false);
+    readBackFrame(state);
+    clock.frameStats.clear();  // the statistic would grow over millions of runs
+  }
+  bench.counters["faces"] = static_cast<double>(scene.meshes[0].faces.size());
+}
+BENCHMARK(BM_DrawAndReadBack)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+class StillClock final : public Clock {
+ public:
+  std::int32_t nowMs() override { return 0; }
+  std::int64_t epochSeconds() override { return 0; }
+  LocalTime localTime() override { return {}; }
+};
+
+// The whole frame as the program runs it: frame advance, camera, pose,
+// deformation, drawing and read-back, stepping through the animation.
+void BM_RenderFrame(benchmark::State& bench) {
+  GlContext context;
+  if (!context.create(kWidth, kHeight)) {
+    bench.SkipWithError(context.error().c_str());
+    return;
+  }
+  Scene scene = makeSkinnedScene(static_cast<int>(bench.range(0)));
+  RenderState state;
+  state.windowWidth = kWidth;
+  state.windowHeight = kHeight;
+  state.readBuffer = context.readBuffer();
+  initFontsAndViewport(state, kWidth, kHeight);
+  state.view.distance = -150.0;
+  StillClock clock;
+  CrtRandom random;
+  Player player;
+  player.ports.time = &clock;
+  player.ports.random = &random;
+  player.log = nullptr;
+  player.clock.playState = kFrameWalk;
+  player.clock.startFrame = 0;
+  player.clock.endFrame = 100;
+  FrameServices services;
+  services.context = &context;
+  for (auto _ : bench) {
+    // Frame-walk: each paint of an already shown frame steps one frame on.
+    if (player.clock.currentFrame >= 100.0) player.clock.currentFrame = 0.0;
+    renderFrame(state, scene, player, services, false);
+    player.clock.frameStats.clear();
+  }
+}
+BENCHMARK(BM_RenderFrame)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace vashel
+
+BENCHMARK_MAIN();

@@ -1,0 +1,312 @@
+// The frame routine and the mesh drawing of both passes.
+#include "render/frame.h"
+
+#include <GL/gl.h>
+
+#include "anim/player.h"
+#include "anim/pose.h"
+#include "platform/gl_context.h"
+
+namespace vashel {
+
+std::array<int, 3> pickColor(int index) {
+  const int counter = index + 1;
+  return {4 * (counter % 64), 4 * (counter / 64 % 64), 4 * (counter / 4096)};
+}
+
+int decodePickColor(int red, int green, int blue) {
+  return (blue / 4) * 4096 + (green / 4) * 64 + red / 4 - 1;
+}
+
+namespace {
+
+bool inRange(int index, std::size_t size) {
+  return index >= 0 && static_cast<std::size_t>(index) < size;
+}
+
+const double* workingPositionOf(const Mesh& mesh, int v) { return &mesh.vertexArray[4 * v]; }
+
+// Working positions exist for every vertex once the deformation tables are
+// baked; a corner naming another vertex is left out.
+bool usableVertex(const Mesh& mesh, int v) {
+  return inRange(v, mesh.vertices.size()) && mesh.vertexArray.size() >= 4 * mesh.vertices.size();
+}
+
+int cornerIndex(const std::vector<int>& list, std::size_t corner) {
+  return corner < list.size() ? list[corner] : -1;
+}
+
+void drawGuide(const Mesh& mesh) {
+  glColor3f(1.0f, 1.0f, 1.0f);
+  for (const MeshFace& face : mesh.faces) {
+    glBegin(GL_LINE_LOOP);
+    for (int v : face.vertex) {
+      if (usableVertex(mesh, v)) glVertex3dv(workingPositionOf(mesh, v));
+    }
+    glEnd();
+  }
+}
+
+// Every face pushed out along its corners' normals by edgeLevel, drawn
+// without depth writes so that the mesh itself covers all but the rim.
+void drawOutline(const Mesh& mesh) {
+  glDepthMask(GL_FALSE);
+  glColor3f(0.2f, 0.2f, 0.2f);
+  for (const MeshFace& face : mesh.faces) {
+    glBegin(GL_POLYGON);
+    for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
+      const int v = face.vertex[corner];
+      if (!usableVertex(mesh, v)) continue;
+      const double* p = workingPositionOf(mesh, v);
+      const int n = cornerIndex(face.normal, corner);
+      if (inRange(n, mesh.normals.size())) {
+        const Vec4& normal = mesh.normals[n].deformed;
+        glVertex3d(p[0] + mesh.edgeLevel * normal[0], p[1] + mesh.edgeLevel * normal[1],
+                   p[2] + mesh.edgeLevel * normal[2]);
+      } else {
+        glVertex3dv(p);
+      }
+    }
+    glEnd();
+  }
+  glDepthMask(GL_TRUE);
+}
+
+// The material colour of the visible pass; returns the alphaGain factor that
+// also scales the vertex colours' alpha.
+double applyMaterial(const Mesh& mesh, int f) {
+  Color4f color = mesh.color;
+  const double d = mesh.diffuse ? evaluateCurve(*mesh.diffuse, f) : 0.0;
+  if (mesh.colorR) color[0] = static_cast<float>(evaluateCurve(*mesh.colorR, f) * d);
+  if (mesh.colorG) color[1] = static_cast<float>(evaluateCurve(*mesh.colorG, f) * d);
+  if (mesh.colorB) color[2] = static_cast<float>(evaluateCurve(*mesh.colorB, f) * d);
+  double gain = 1.0;
+  if (mesh.alphaGain) {
+    gain = evaluateCurve(*mesh.alphaGain, f);
+    color[3] = static_cast<float>(color[3] * gain);
+  }
+  if (mesh.alphaOffset)
+    color[3] = static_cast<float>(color[3] + evaluateCurve(*mesh.alphaOffset, f));
+  glColor4fv(color.data());
+  glMaterialfv(GL_FRONT, GL_SPECULAR, mesh.specularColor.data());
+  glMaterialf(GL_FRONT, GL_SHININESS, mesh.cosinePower);
+  glMaterialfv(GL_FRONT, GL_DIFFUSE, color.data());
+  glMaterialfv(GL_FRONT, GL_AMBIENT, mesh.ambientColor.data());
+  glMaterialfv(GL_FRONT, GL_EMISSION, mesh.incandescence.data());
+  return gain;
+}
+
+// The faces with their per-corner attributes. The pick pass sends positions
+// only: a vertex colour there would overwrite the pick colour.
+void drawFaces(const Mesh& mesh, bool pickPass, double alphaFactor) {
+  const bool vertexColors = !pickPass && !mesh.colors.empty();
+  for (const MeshFace& face : mesh.faces) {
+    glBegin(GL_POLYGON);
+    for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
+      const int v = face.vertex[corner];
+      if (!usableVertex(mesh, v)) continue;
+      if (!pickPass) {
+        if (vertexColors && inRange(v, mesh.colors.size()) && mesh.colors[v].r >= 0.0) {
+          const VertexColor& c = mesh.colors[v];
+          glColor4d(c.r, c.g, c.b, alphaFactor * c.a);
+        }
+        const int t = cornerIndex(face.texcoord, corner);
+        if (inRange(t, mesh.texcoords.size()))
+          glTexCoord2d(mesh.texcoords[t].u, mesh.texcoords[t].v);
+        const int n = cornerIndex(face.normal, corner);
+        if (inRange(n, mesh.normals.size())) glNormal3dv(mesh.normals[n].deformed.data());
+      }
+      glVertex3dv(workingPositionOf(mesh, v));
+    }
+    glEnd();
+  }
+}
+
+// The GL texture name of a mesh's texture, or 0 when it has none usable.
+GLuint textureOf(const RenderState& state, const Scene& scene, const Mesh& mesh) {
+  const int index = mesh.texture;
+  if (!state.texturesUploaded || !inRange(index, scene.textureNames.size()) ||
+      index >= kTextureNameCount || state.textureNames[index] < 0) {
+    return 0;
+  }
+  return static_cast<GLuint>(state.textureNames[index]);
+}
+
+}  // namespace
+
+void drawMeshes(RenderState& state, Scene& scene, PlayerClock& clock, std::int32_t nowMs,
+                bool pickPass) {
+  const int f = roundFrame(clock.currentFrame);
+  recordFrameStat(clock, nowMs);
+  // Lighting and texturing are switched on per mesh; neither may colour the
+  // pick pass.
+  glDisable(GL_LIGHTING);
+  glDisable(GL_TEXTURE_2D);
+
+  for (std::size_t i = 0; i < scene.meshes.size(); ++i) {
+    const Mesh& mesh = scene.meshes[i];
+    if (state.flags.guide) drawGuide(mesh);
+
+    if (!pickPass && mesh.displayMode == kPickOnly) continue;
+    if (pickPass && mesh.displayMode == kDrawn) continue;
+    if (mesh.visibility && evaluateCurve(*mesh.visibility, f) == 0.0) continue;
+    // Beyond the last pick colour a mesh would pass for another one.
+    if (pickPass && static_cast<int>(i) >= kPickableMeshes) continue;
+
+    if (state.flags.polygon) {
+      if (mesh.doubleSided != 0) {
+        glDisable(GL_CULL_FACE);
+      } else {
+        glEnable(GL_CULL_FACE);
+      }
+      if (!pickPass && mesh.edgeLevel > 0.0) drawOutline(mesh);
+      if (!pickPass && state.flags.light) glEnable(GL_LIGHTING);
+      glEnable(GL_DEPTH_TEST);
+      glColor3f(0.5f, 0.5f, 0.5f);
+
+      if (!pickPass && state.flags.texture) {
+        if (const GLuint name = textureOf(state, scene, mesh)) {
+          glEnable(GL_TEXTURE_2D);
+          glBindTexture(GL_TEXTURE_2D, name);
+          const GLint filter = mesh.texFilter > 0 ? GL_LINEAR : GL_NEAREST;
+          glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+          glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+        }
+      }
+      double alphaFactor = 1.0;
+      if (pickPass) {
+        const auto color = pickColor(static_cast<int>(i));
+        glColor3ub(static_cast<GLubyte>(color[0]), static_cast<GLubyte>(color[1]),
+                   static_cast<GLubyte>(color[2]));
+      } else {
+        alphaFactor = applyMaterial(mesh, f);
+      }
+      drawFaces(mesh, pickPass, alphaFactor);
+    }
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+  }
+}
+
+int readPickIndex(const RenderState& state, const Scene& scene) {
+  glFlush();
+  // Client rows run top to bottom, GL rows bottom to top.
+  const int x = state.mousePos.x;
+  const int y = state.windowHeight - 1 - state.mousePos.y;
+  if (x < 0 || x >= state.windowWidth || y < 0 || y >= state.windowHeight) return -1;
+  glReadBuffer(state.readBuffer);
+  GLubyte pixel[4] = {0, 0, 0, 0};
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+  const int index = decodePickColor(pixel[0], pixel[1], pixel[2]);
+  if (!inRange(index, scene.meshes.size()) || scene.meshes[index].unpickable) return -1;
+  return index;
+}
+
+int drawScene(RenderState& state, Scene& scene, PlayerClock& clock, std::int32_t nowMs,
+              bool pickPass, bool updatePose) {
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  if (!pickPass) setupLights(scene, state, clock.currentFrame);
+
+  const auto& pivot = state.view.pivot;
+  glLoadIdentity();
+  glTranslated(pivot[0], pivot[1], pivot[2]);
+  glRotated(state.view.pitch, 1.0, 0.0, 0.0);
+  glRotated(state.view.yaw, 0.0, 1.0, 0.0);
+  glTranslated(-pivot[0], -pivot[1], -pivot[2]);
+  glPointSize(3.0f);
+
+  if (updatePose) {
+    state.sceneChanged = false;
+    const PoseFrame frame{clock.currentFrame, clock.playState, scene.sceneStartFrame};
+    if (vashel::updatePose(scene.joints, frame)) state.sceneChanged = true;
+    if (state.flags.joint) drawJoints(scene);
+    if (state.sceneChanged) deformMeshes(scene, state.deform, clock.currentFrame);
+  }
+  // Meshes never deformed still need their working positions.
+  ensureDeformationTables(scene, state.deform);
+
+  drawMeshes(state, scene, clock, nowMs, pickPass);
+  if (pickPass && state.mouseButton != 0) return readPickIndex(state, scene);
+  return -1;
+}
+
+namespace {
+
+// The state every frame relies on, set rather than assumed.
+void beginGlFrame() {
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+  glClearDepth(1.0);
+  glDisable(GL_DITHER);
+  glCullFace(GL_BACK);
+  glFrontFace(GL_CCW);
+  glShadeModel(GL_SMOOTH);
+  glDepthMask(GL_TRUE);
+}
+
+void selectJoint(RenderState& state, const Scene& scene, int meshIndex) {
+  const int joint = meshIndex >= 0 ? scene.findJoint(scene.meshes[meshIndex].picking) : -1;
+  if (joint < 0) {
+    state.selectedJoint = -1;
+    state.selectedAxisMask = 0;
+    state.selectionIndex = 0;
+    return;
+  }
+  const auto& limits = scene.joints[joint].limits;
+  state.selectedJoint = joint;
+  state.selectedAxisMask = (limits[0] != limits[1] ? 1 : 0) | (limits[2] != limits[3] ? 2 : 0) |
+                           (limits[4] != limits[5] ? 4 : 0);
+  state.selectionIndex = meshIndex + 1;
+}
+
+}  // namespace
+
+int renderFrame(RenderState& state, Scene& scene, Player& player, const FrameServices& services,
+                bool scheduleNext) {
+  beginFrame(player);
+  if (services.context) services.context->makeCurrent();
+  beginGlFrame();
+
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  if (state.view.mouseTrace && services.pointer && player.ports.random) {
+    updateFollowMouse(state, *services.pointer, *player.ports.random);
+  }
+  setupCamera(scene, state, player.clock.currentFrame);
+
+  glMatrixMode(GL_MODELVIEW);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+  auto now = [&player]() { return player.ports.time ? player.ports.time->nowMs() : 0; };
+  int result = -1;
+  if (state.pickState == kNoPick) {
+    result = drawScene(state, scene, player.clock, now(), false, true);
+  } else {
+    const int index = drawScene(state, scene, player.clock, now(), true, true);
+    state.lastPickIndex = index;
+    if (state.pickState == kPickToPlay && index >= 0) {
+      const Mesh& mesh = scene.meshes[index];
+      const int action = findActionByName(scene, mesh.picking);
+      if (action >= 0) setNewAction(player, scene, action, mesh.name, {});
+    }
+    if (state.pickState == kPickToSelect) {
+      selectJoint(state, scene, player.clock.playState != kPlaying ? index : -1);
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    result = drawScene(state, scene, player.clock, now(), false, false);
+    state.pickState = kNoPick;
+  }
+
+  if (scheduleNext) result = scheduleNextTick(player, scene);
+  if (!state.sceneChanged && !state.presentRequest) return result;
+  state.presentRequest = false;
+  presentFrame(state, services.presenter);
+  return result;
+}
+
+}  // namespace vashel

@@ -1,0 +1,505 @@
+// Lines, tokens and numbers of scene files, and the line scrambling of the
+// `j` and `k` variants.
+#include "scene/scene_text.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+namespace vashel {
+namespace {
+
+enum ByteClass : std::uint8_t { kPlain = 0, kBlank = 1, kSpace = 2, kGroup = 3 };
+
+// kBlank: skipped between tokens; kSpace: ends a token but is not skipped;
+// kGroup: quotes and parentheses, which may protect white space.
+constexpr std::array<std::uint8_t, 256> makeByteClasses() {
+  std::array<std::uint8_t, 256> classes{};
+  classes[' '] = kBlank;
+  classes['\t'] = kBlank;
+  classes['\r'] = kSpace;
+  classes['\n'] = kSpace;
+  classes['\v'] = kSpace;
+  classes['\f'] = kSpace;
+  classes['"'] = kGroup;
+  classes['('] = kGroup;
+  classes[')'] = kGroup;
+  return classes;
+}
+constexpr std::array<std::uint8_t, 256> kByteClass = makeByteClasses();
+
+inline std::uint8_t byteClass(char c) { return kByteClass[static_cast<unsigned char>(c)]; }
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Decides between overflow and underflow for a decimal text that from_chars
+// found out of range: the decimal exponent of its leading digit.
+double outOfRange(const char* first, const char* last) {
+  long long exponent = 0;
+  const char* e = std::find_if(first, last, [](char c) { return c == 'e' || c == 'E'; });
+  if (e != last) {
+    const char* p = e + 1;
+    bool negative = false;
+    if (p != last && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    for (; p != last && isDigit(*p); ++p) {
+      exponent = std::min(exponent * 10 + (*p - '0'), 1'000'000'000LL);
+    }
+    if (negative) exponent = -exponent;
+  }
+  // Position of the first non-zero digit relative to the decimal point.
+  long long integerDigits = 0;
+  long long leadingFractionZeros = 0;
+  bool seenPoint = false, seenNonZero = false;
+  for (const char* p = first; p != e; ++p) {
+    if (*p == '.') {
+      seenPoint = true;
+    } else if (!seenPoint) {
+      if (seenNonZero || *p != '0') {
+        seenNonZero = true;
+        ++integerDigits;
+      }
+    } else if (!seenNonZero) {
+      if (*p == '0') {
+        ++leadingFractionZeros;
+      } else {
+        seenNonZero = true;
+      }
+    }
+  }
+  const long long magnitude =
+      (integerDigits > 0 ? integerDigits : -leadingFractionZeros) + exponent;
+  return magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+}
+
+// Exact powers of ten as doubles.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::uint64_t kIntegerPowersOfTen[] = {1,      10,      100,      1000,     10000,
+                                                 100000, 1000000, 10000000, 100000000};
+
+// Eight digit values, the first in the lowest byte, as one number.
+inline std::uint32_t eightDigits(std::uint64_t v) {
+  v = v * 10 + (v >> 8);
+  v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+       (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+      32;
+  return static_cast<std::uint32_t>(v);
+}
+
+// Appends the run of digits at `p` (ending by `last`) to `mantissa`, eight
+// at a time where eight bytes are readable. False when the run would take
+// the mantissa past 19 digits. `readable` bounds what may be read; bytes
+// past `last` are never taken as digits.
+inline bool readDigitRun(const char*& p, const char* last, const char* readable,
+                         std::uint64_t& mantissa, int& count) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (readable - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      // A borrow or carry only spreads past the first non-digit byte.
+      const std::uint64_t x = word - 0x3030303030303030ULL;
+      const std::uint64_t nonDigits = (x | (x + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
+      std::size_t n = nonDigits ? static_cast<std::size_t>(std::countr_zero(nonDigits)) / 8 : 8;
+      n = std::min(n, static_cast<std::size_t>(last - p));
+      if (n == 0) return true;
+      if (count + static_cast<int>(n) > 19) return false;
+      mantissa = mantissa * kIntegerPowersOfTen[n] + eightDigits(x << (8 * (8 - n)));
+      count += static_cast<int>(n);
+      p += n;
+      if (n < 8) return true;
+    }
+  }
+  for (; p != last && isDigit(*p); ++p) {
+    if (count >= 19) return false;
+    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    ++count;
+  }
+  return true;
+}
+
+// The common case of exporter numbers (at most 19 digits, small exponent),
+// converted with one correctly rounded multiplication or division of exact
+// operands. Returns false when the text needs the general conversion.
+inline bool parseDecimalFast(const char* first, const char* last, const char* readable,
+                             double* value, const char** stop) {
+  const char* p = first;
+  std::uint64_t mantissa = 0;
+  int count = 0;
+  if (!readDigitRun(p, last, readable, mantissa, count)) return false;
+  const bool hadInteger = p != first;
+  int exponent = 0;
+  bool hadFraction = false;
+  if (p != last && *p == '.') {
+    const char* fraction = ++p;
+    if (!readDigitRun(p, last, readable, mantissa, count)) return false;
+    exponent = -static_cast<int>(p - fraction);
+    hadFraction = p != fraction;
+  }
+  if (!hadInteger && !hadFraction) return false;
+  if (p != last && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
+    bool negative = false;
+    if (q != last && (*q == '+' || *q == '-')) negative = *q++ == '-';
+    if (q != last && isDigit(*q)) {
+      int e = 0;
+      for (; q != last && isDigit(*q); ++q) {
+        if (e > 10000) return false;
+        e = e * 10 + (*q - '0');
+      }
+      exponent += negative ? -e : e;
+      p = q;
+    }
+  }
+  if (mantissa > (std::uint64_t{1} << 53) || exponent < -22 || exponent > 22) return false;
+  const double m = static_cast<double>(mantissa);
+  *value = exponent < 0 ? m / kPowersOfTen[-exponent] : m * kPowersOfTen[exponent];
+  *stop = p;
+  return true;
+}
+
+// atof over [first, last); returns where the number ended (first when there
+// was none).
+double parseNumberPrefix(const char* first, const char* last, const char* readable,
+                         const char** stop) {
+  const char* p = first;
+  bool negative = false;
+  if (p != last && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  *stop = first;
+  if (p == last || !(isDigit(*p) || *p == '.')) return 0.0;
+  double value = 0.0;
+  if (parseDecimalFast(p, last, readable, &value, stop)) return negative ? -value : value;
+  const auto [ptr, ec] = std::from_chars(p, last, value, std::chars_format::general);
+  if (ec == std::errc::invalid_argument) return 0.0;  // a lone "."
+  if (ec == std::errc::result_out_of_range) value = outOfRange(p, ptr);
+  *stop = ptr;
+  return negative ? -value : value;
+}
+
+// Plain digit runs short enough to be exact as doubles convert directly.
+inline bool parseSmallInteger(const char* first, const char* last, const char* readable,
+                              std::int64_t* value, const char** stop) {
+  const char* p = first;
+  bool negative = false;
+  if (p != last && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  std::uint64_t v = 0;
+  int count = 0;
+  if (!readDigitRun(p, last, readable, v, count) || count == 0 || count > 15) return false;
+  if (p != last && (*p == '.' || *p == 'e' || *p == 'E')) return false;
+  *value = negative ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+  *stop = p;
+  return true;
+}
+
+// Skips one token's bytes from `p`, honouring quotes and parentheses.
+inline const char* tokenEnd(const char* p, const char* end) {
+  bool quoted = false;
+  int depth = 0;
+  for (; p != end; ++p) {
+    const std::uint8_t cls = byteClass(*p);
+    if (cls == kPlain) continue;
+    if (cls == kGroup) {
+      if (*p == '"') {
+        quoted = !quoted;
+      } else {
+        depth += *p == '(' ? 1 : -1;
+      }
+      continue;
+    }
+    if (!quoted && depth <= 0) break;
+  }
+  return p;
+}
+
+inline const char* skipBlanks(const char* p, const char* end) {
+  while (p != end && (*p == ' ' || *p == '\t')) ++p;
+  return p;
+}
+
+// Eight bytes at once: a mask with the top bit set in each byte equal to
+// LF, CR, 0xFF or NUL, and in no other.
+inline std::uint64_t specialBytes(std::uint64_t v) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); };
+  return zeroBytes(v ^ 0x0A0A0A0A0A0A0A0AULL) | zeroBytes(v ^ 0x0D0D0D0D0D0D0D0DULL) |
+         zeroBytes(~v) | zeroBytes(v);
+}
+
+inline bool isLineSpecial(char c) {
+  return c == '\n' || c == '\r' || c == '\0' || static_cast<unsigned char>(c) == 0xFF;
+}
+
+// The first LF, CR, 0xFF or NUL byte at or after `pos`, or text.size().
+std::size_t findSpecial(std::span<const char> text, std::size_t pos) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  if constexpr (std::endian::native == std::endian::little) {
+    while (pos + 8 <= size) {
+      std::uint64_t word;
+      std::memcpy(&word, data + pos, 8);
+      const std::uint64_t mask = specialBytes(word);
+      if (mask != 0) return pos + static_cast<std::size_t>(std::countr_zero(mask)) / 8;
+      pos += 8;
+    }
+  }
+  while (pos < size && !isLineSpecial(data[pos])) ++pos;
+  return pos;
+}
+
+inline void swapHalves(std::span<char> line) {
+  const std::size_t n = line.size();
+  if (n <= 3) return;
+  for (std::size_t i = 0; i < n / 2; i += 2) std::swap(line[i], line[n - 2 - i]);
+}
+
+}  // namespace
+
+double parseNumber(std::string_view text) {
+  const char* stop = nullptr;
+  return parseNumberPrefix(text.data(), text.data() + text.size(), text.data() + text.size(), &stop);
+}
+
+std::int32_t toInt32(double value) {
+  // The range check keeps the conversion defined; 2^63 itself is out of range.
+  if (!(value > -9223372036854775808.0 && value < 9223372036854775808.0)) return 0;
+  const auto wide = static_cast<std::int64_t>(value);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(wide)));
+}
+
+std::int32_t parseInteger(std::string_view text) {
+  const char* first = text.data();
+  const char* last = first + text.size();
+  std::int64_t value = 0;
+  const char* stop = nullptr;
+  if (parseSmallInteger(first, last, last, &value, &stop)) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
+  }
+  return toInt32(parseNumberPrefix(first, last, last, &stop));
+}
+
+bool readFaceCorner(std::string_view corner, const char* readableEnd, std::int64_t parts[3]) {
+  const char* p = corner.data();
+  const char* end = p + corner.size();
+  const char* readable = readableEnd && readableEnd > end ? readableEnd : end;
+  // The common "12/12/12": three runs of at most nine digits.
+  std::uint64_t values[3] = {0, 0, 0};
+  int counts[3] = {0, 0, 0};
+  bool plain = true;
+  for (int i = 0; i < 3 && plain; ++i) {
+    plain = readDigitRun(p, end, readable, values[i], counts[i]) && counts[i] <= 9 &&
+            (i < 2 ? p != end && *p++ == '/' : p == end);
+  }
+  if (plain) {
+    for (int i = 0; i < 3; ++i) parts[i] = static_cast<std::int64_t>(values[i]) - 1;
+    return true;
+  }
+  const std::size_t first = corner.find('/');
+  if (first == std::string_view::npos) return false;
+  const std::size_t second = corner.find('/', first + 1);
+  if (second == std::string_view::npos) return false;
+  parts[0] = std::int64_t{parseInteger(corner)} - 1;
+  parts[1] = std::int64_t{parseInteger(corner.substr(first + 1))} - 1;
+  parts[2] = std::int64_t{parseInteger(corner.substr(second + 1))} - 1;
+  return true;
+}
+
+SceneVariant sceneVariant(std::string_view fileName) {
+  const std::size_t dot = fileName.rfind('.');
+  const std::size_t p = dot == std::string_view::npos ? 0 : dot;
+  if (p + 3 >= fileName.size()) return SceneVariant::Plain;
+  switch (fileName[p + 3]) {
+    case 'j': return SceneVariant::J;
+    case 'k': return SceneVariant::K;
+    default: return SceneVariant::Plain;
+  }
+}
+
+const char* variantName(SceneVariant variant) {
+  switch (variant) {
+    case SceneVariant::J: return "j";
+    case SceneVariant::K: return "k";
+    case SceneVariant::Plain: break;
+  }
+  return "plain";
+}
+
+void descrambleLine(std::span<char> line) {
+  swapHalves(line);
+  for (char& c : line) c = static_cast<char>(static_cast<unsigned char>(c) + 1);
+}
+
+void scrambleLine(std::span<char> line) {
+  // The swaps pair disjoint positions, so they undo themselves; only the
+  // byte shift needs inverting.
+  for (char& c : line) c = static_cast<char>(static_cast<unsigned char>(c) - 1);
+  swapHalves(line);
+}
+
+// ---------------------------------------------------------------------------
+
+LineTokenizer::LineTokenizer(std::string_view line, const char* readableEnd)
+    : pos_(line.data()),
+      end_(line.data() + line.size()),
+      readable_(readableEnd && readableEnd > end_ ? readableEnd : end_) {
+  pos_ = skipBlanks(pos_, end_);
+}
+
+bool LineTokenizer::hasToken() const { return pos_ != end_ && byteClass(*pos_) != kSpace; }
+
+void LineTokenizer::finishToken(const char* from) {
+  pos_ = skipBlanks(tokenEnd(from, end_), end_);
+}
+
+std::string_view LineTokenizer::next() {
+  const char* start = pos_;
+  const char* stop = tokenEnd(start, end_);
+  pos_ = skipBlanks(stop, end_);
+  return {start, std::min(static_cast<std::size_t>(stop - start), kMaxTokenLength)};
+}
+
+double LineTokenizer::nextNumber() {
+  const char* start = pos_;
+  const char* limit = end_ - start > static_cast<std::ptrdiff_t>(kMaxTokenLength)
+                          ? start + kMaxTokenLength
+                          : end_;
+  const char* stop = start;
+  const double value = parseNumberPrefix(start, limit, readable_, &stop);
+  // A number contains no quote or parenthesis, so the token's scan resumes
+  // where the number stopped with a fresh state.
+  if (stop != end_ && byteClass(*stop) == kBlank) {
+    pos_ = skipBlanks(stop, end_);
+  } else {
+    finishToken(stop);
+  }
+  return value;
+}
+
+bool LineTokenizer::nextFaceCorner(std::int64_t parts[3], std::string_view* corner) {
+  // The common "12/12/12" followed by a blank or the end, read in place.
+  const char* p = pos_;
+  std::uint64_t values[3] = {0, 0, 0};
+  int counts[3] = {0, 0, 0};
+  bool plain = true;
+  for (int i = 0; i < 3 && plain; ++i) {
+    plain = readDigitRun(p, end_, readable_, values[i], counts[i]) && counts[i] <= 9 &&
+            (i < 2 ? p != end_ && *p++ == '/' : p == end_ || byteClass(*p) == kBlank);
+  }
+  if (plain) {
+    *corner = std::string_view(pos_, static_cast<std::size_t>(p - pos_));
+    pos_ = skipBlanks(p, end_);
+    for (int i = 0; i < 3; ++i) parts[i] = static_cast<std::int64_t>(values[i]) - 1;
+    return true;
+  }
+  *corner = next();
+  return readFaceCorner(*corner, readable_, parts);
+}
+
+std::int32_t LineTokenizer::nextInteger() {
+  const char* start = pos_;
+  const char* limit = end_ - start > static_cast<std::ptrdiff_t>(kMaxTokenLength)
+                          ? start + kMaxTokenLength
+                          : end_;
+  std::int64_t small = 0;
+  const char* stop = start;
+  std::int32_t value;
+  if (parseSmallInteger(start, limit, readable_, &small, &stop)) {
+    value = static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(small)));
+  } else {
+    value = toInt32(parseNumberPrefix(start, limit, readable_, &stop));
+  }
+  if (stop != end_ && byteClass(*stop) == kBlank) {
+    pos_ = skipBlanks(stop, end_);
+  } else {
+    finishToken(stop);
+  }
+  return value;
+}
+
+// ---------------------------------------------------------------------------
+
+std::size_t countLineFeeds(std::span<const char> text) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  std::size_t count = 0;
+  std::size_t pos = 0;
+  for (; pos + 8 <= text.size(); pos += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + pos, 8);
+    const std::uint64_t x = word ^ 0x0A0A0A0A0A0A0A0AULL;
+    // One bit per LF byte at bit 7 of its byte; summing them by one multiply.
+    const std::uint64_t bits = (~(((x & kLow7) + kLow7) | x | kLow7)) >> 7;
+    count += static_cast<std::size_t>((bits * 0x0101010101010101ULL) >> 56);
+  }
+  for (; pos < text.size(); ++pos) count += text[pos] == '\n';
+  return count;
+}
+
+SceneLineReader::SceneLineReader(std::span<const char> text, SceneVariant variant)
+    : text_(text),
+      scrambled_(variant != SceneVariant::Plain),
+      kVariant_(variant == SceneVariant::K) {}
+
+std::size_t SceneLineReader::countRun(std::string_view prefix, std::size_t limit) const {
+  if (scrambled_) return 0;
+  std::size_t count = 0;
+  std::size_t pos = pos_;
+  const std::string_view text(text_.data(), text_.size());
+  while (count < limit && text.substr(pos, prefix.size()) == prefix) {
+    ++count;
+    const std::size_t lineFeed = text.find('\n', pos);
+    if (lineFeed == std::string_view::npos) break;
+    pos = lineFeed + 1;
+  }
+  return count;
+}
+
+int SceneLineReader::readSceneLine() {
+  fileMarker_ = false;
+  const char* data = text_.data();
+  const std::size_t size = text_.size();
+  const std::size_t start = pos_;
+  std::size_t end = findSpecial(text_, start);
+  std::size_t contentEnd = end;
+  // A NUL ends the line's content; the line itself goes on to its terminator.
+  if (end < size && data[end] == '\0') {
+    while (end < size && (data[end] == '\0' || !isLineSpecial(data[end]))) ++end;
+  }
+  if (contentEnd > end) contentEnd = end;
+
+  int terminator;
+  if (end >= size || static_cast<unsigned char>(data[end]) == 0xFF) {
+    terminator = -1;
+    pos_ = end >= size ? size : end + 1;
+  } else {
+    terminator = data[end];
+    pos_ = end + 1;
+    if (terminator == '\r' && pos_ < size && data[pos_] == '\n') ++pos_;
+    ++lineNumber_;
+  }
+  const std::string_view stored(data + start, end - start);
+  if (kVariant_ && stored.starts_with("FILE: ")) {
+    scrambled_ = false;
+    fileMarker_ = true;
+    line_ = stored.substr(0, contentEnd - start);
+    readableEnd_ = data + size;
+    return terminator;
+  }
+  if (!scrambled_) {
+    line_ = stored.substr(0, contentEnd - start);
+    readableEnd_ = data + size;
+    return terminator;
+  }
+  // Eight bytes of padding let number parsing read ahead.
+  scratch_.assign(stored.begin(), stored.end());
+  descrambleLine(scratch_);
+  scratch_.resize(stored.size() + 8, '\0');
+  // A stored 0xFF ends the data, so a descrambled line holds no NUL.
+  line_ = std::string_view(scratch_.data(), stored.size());
+  readableEnd_ = scratch_.data() + scratch_.size();
+  return terminator;
+}
+
+}  // namespace vashel

@@ -1,0 +1,526 @@
+// Frames rendered headless and checked pixel by pixel: blending and alpha,
+// picking, visibility, materials, outlines, textures, lights and glyphs.
+#include <GL/gl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "render/render_fixture.h"
+#include "render/textures.h"
+#include "render/view.h"
+
+namespace vashel::testing {
+namespace {
+
+constexpr Rgba kTransparent{0, 0, 0, 0};
+
+TEST(GlContextCreation, BadSizeIsAnErrorNotACrash) {
+  GlContext context;
+  EXPECT_FALSE(context.create(0, 320));
+  EXPECT_FALSE(context.valid());
+  EXPECT_NE(context.error(), "");
+  EXPECT_FALSE(context.makeCurrent());
+  EXPECT_FALSE(context.create(240, -1));
+  EXPECT_TRUE(context.create(16, 16)) << context.error();
+  EXPECT_TRUE(context.valid());
+}
+
+TEST(GlContextCreation, BothTargetsHaveAlphaAndDepth) {
+  for (GlTarget target : {GlTarget::Pbuffer, GlTarget::SurfacelessFbo}) {
+    GlContext context;
+    ASSERT_TRUE(context.create(64, 32, target)) << context.error();
+    EXPECT_EQ(context.target(), target);
+    EXPECT_EQ(context.readBuffer(),
+              target == GlTarget::Pbuffer ? GLenum{GL_BACK} : GLenum{GL_COLOR_ATTACHMENT0});
+  }
+}
+
+TEST_F(RenderTest, EmptySceneIsFullyTransparent) {
+  const FrameView frame = draw();
+  ASSERT_EQ(frame.bgra.size(), std::size_t{kWidth} * kHeight * 4);
+  for (std::uint8_t byte : frame.bgra) ASSERT_EQ(byte, 0);
+}
+
+TEST_F(RenderTest, HalfTransparentRedIsReadBackHalvedWithQuarterAlpha) {
+  Mesh mesh = quad("red", -20, -20, 20, 20);
+  mesh.color = {1, 0, 0, 0.5f};
+  scene.meshes.push_back(mesh);
+  const FrameView frame = draw();
+  EXPECT_EQ(frame.rgbaAt(px(0), py(0)), (Rgba{128, 0, 0, 64}));
+  // The read-back is bottom-up BGRA: the centre row counted from the bottom.
+  const std::size_t at = ((kHeight - 1 - py(0)) * std::size_t{kWidth} + px(0)) * 4;
+  EXPECT_EQ(frame.bgra[at + 0], 0);
+  EXPECT_EQ(frame.bgra[at + 2], 128);
+  EXPECT_EQ(frame.bgra[at + 3], 64);
+  EXPECT_EQ(frame.rgbaAt(px(-40), py(0)), kTransparent);
+}
+
+TEST_F(RenderTest, SurfacelessFramebufferGivesTheSamePicture) {
+  context.release();
+  state = RenderState{};
+  SetUpContext(GlTarget::SurfacelessFbo);
+  Mesh mesh = quad("red", -20, -20, 20, 20);
+  mesh.color = {1, 0, 0, 0.5f};
+  scene.meshes.push_back(mesh);
+  EXPECT_EQ(rgbaAt(0, 0), (Rgba{128, 0, 0, 64}));
+  EXPECT_EQ(pickAt(0, 0), -1);
+}
+
+TEST_F(RenderTest, PickMeshIsInvisibleButFoundAndTheBoundingBoxHidesIt) {
+  scene.meshes.push_back(quad("body", -60, -20, -30, 20));
+  scene.meshes.back().color = {0, 0, 1, 1};
+  scene.meshes.push_back(pickOnly(quad("hotspot", 10, -40, 50, 40), "wave"));
+  Mesh box = quad("BBX", 0, 0, 60, 50, 5.0);  // in front of the hotspot's upper half
+  box.displayMode = kPickOnly;
+  box.unpickable = 1;
+  scene.meshes.push_back(box);
+
+  EXPECT_EQ(rgbaAt(30, -20), kTransparent);
+  EXPECT_EQ(rgbaAt(30, 20), kTransparent);
+  EXPECT_EQ(rgbaAt(-45, 0), (Rgba{0, 0, 255, 255}));
+  EXPECT_EQ(pickAt(30, -20), 1);
+  EXPECT_EQ(pickAt(30, 20), -1);   // the bounding box is in front
+  EXPECT_EQ(pickAt(-45, 0), -1);   // visible meshes are not drawn in the pick pass
+  EXPECT_EQ(pickAt(-100, 0), -1);  // background
+  // The frame after a pick shows the picture, not the pick colours.
+  EXPECT_EQ(draw().rgbaAt(px(30), py(-20)), kTransparent);
+  EXPECT_EQ(state.pickState, kNoPick);
+}
+
+TEST_F(RenderTest, PickOutsideTheWindowFindsNothing) {
+  scene.meshes.push_back(pickOnly(quad("all", -500, -500, 500, 500), "all"));
+  state.pickState = kPickToSelect;
+  state.mouseButton = 1;
+  for (ClientPoint point : {ClientPoint{-1, 10}, ClientPoint{kWidth, 10}, ClientPoint{10, kHeight},
+                            ClientPoint{10, -1}}) {
+    state.pickState = kPickToSelect;
+    state.mousePos = point;
+    draw();
+    EXPECT_EQ(state.lastPickIndex, -1) << point.x << "," << point.y;
+  }
+  EXPECT_EQ(pickAt(0, 0), 0);
+  state.pickState = kPickToSelect;
+  state.mousePos = {0, 0};  // the top-left pixel is inside
+  draw();
+  EXPECT_EQ(state.lastPickIndex, 0);
+}
+
+TEST_F(RenderTest, SixtyFourthMeshDecodesBackFromItsPickColour) {
+  EXPECT_EQ(pickColor(0), (std::array<int, 3>{4, 0, 0}));
+  EXPECT_EQ(pickColor(62), (std::array<int, 3>{252, 0, 0}));
+  EXPECT_EQ(pickColor(63), (std::array<int, 3>{0, 4, 0}));
+  EXPECT_EQ(pickColor(4095), (std::array<int, 3>{0, 0, 4}));
+  EXPECT_EQ(decodePickColor(0, 4, 0), 63);
+  EXPECT_EQ(decodePickColor(0, 0, 0), -1);
+
+  for (int i = 0; i < 70; ++i) {
+    const double x = i == 63 ? -10 : 1000 + i;  // only mesh 63 is in view
+    scene.meshes.push_back(pickOnly(quad("m" + std::to_string(i), x, -10, x + 20, 10), "p"));
+  }
+  EXPECT_EQ(pickAt(0, 0), 63);
+}
+
+TEST_F(RenderTest, VisibilityZeroIsNeitherDrawnNorPickable) {
+  AnimCurve blink(2);
+  blink.times = {1, 5};
+  blink.values = {0, 1};
+  Mesh shown = quad("shown", -40, -10, -10, 10);
+  shown.color = {0, 1, 0, 1};
+  shown.visibility = blink;
+  Mesh target = pickOnly(quad("target", 10, -10, 40, 10), "p");
+  target.visibility = blink;
+  scene.meshes = {shown, target};
+
+  player.clock.currentFrame = 1.0;
+  EXPECT_EQ(rgbaAt(-25, 0), kTransparent);
+  EXPECT_EQ(pickAt(25, 0), -1);
+  player.clock.currentFrame = 3.0;  // visibility 0.5: drawn
+  EXPECT_EQ(rgbaAt(-25, 0), (Rgba{0, 255, 0, 255}));
+  EXPECT_EQ(pickAt(25, 0), 1);
+}
+
+TEST_F(RenderTest, VertexColoursDoNotDisturbThePickColour) {
+  Mesh target = pickOnly(quad("coloured", -20, -20, 20, 20), "p");
+  target.colors.assign(4, VertexColor{1, 1, 1, 1});
+  scene.meshes = {quad("first", 500, 500, 510, 510), target};
+  EXPECT_EQ(pickAt(0, 0), 1);
+}
+
+TEST_F(RenderTest, PickToPlayStartsTheActionNamedByTheMesh) {
+  scene.meshes.push_back(pickOnly(quad("belly", -20, -20, 20, 20), "wave"));
+  Action& wave = scene.actions[7];
+  wave.id = 7;
+  wave.name = "wave";
+  wave.startFrame = 30;
+  wave.endFrame = 40;
+  player.firstCallDone = true;
+  pickAt(0, 0, kPickToPlay);
+  EXPECT_EQ(wave.playCount, 1);
+  EXPECT_EQ(player.clock.startFrame, 30);
+  EXPECT_EQ(player.clock.endFrame, 40);
+}
+
+TEST_F(RenderTest, PickToSelectChoosesTheJointNamedByTheMeshWhileNotPlaying) {
+  scene.joints.resize(2);
+  scene.joints[1].name = "elbow";
+  scene.joints[1].limits = {0, 0, -30, 30, 0, 10};  // y and z may turn
+  scene.meshes.push_back(pickOnly(quad("arm", -20, -20, 20, 20), "elbow"));
+  scene.meshes.push_back(pickOnly(quad("leg", 30, -20, 60, 20), "nobody"));
+
+  EXPECT_EQ(pickAt(0, 0), 0);
+  EXPECT_EQ(state.selectedJoint, 1);
+  EXPECT_EQ(state.selectedAxisMask, 6);
+  EXPECT_EQ(state.selectionIndex, 1);
+
+  pickAt(45, 0);  // a mesh whose name is no joint clears the selection
+  EXPECT_EQ(state.selectedJoint, -1);
+  EXPECT_EQ(state.selectionIndex, 0);
+
+  player.clock.playState = kPlaying;
+  player.clock.startFrame = player.clock.endFrame = 1;
+  pickAt(0, 0);
+  EXPECT_EQ(state.selectedJoint, -1);
+}
+
+TEST_F(RenderTest, ColourCurvesWithoutDiffuseDrawBlackAndKeepAlpha) {
+  Mesh mesh = quad("tinted", -20, -20, 20, 20);
+  mesh.color = {1, 1, 1, 1};
+  mesh.colorR = constantCurve(1.0);
+  mesh.colorG = constantCurve(1.0);
+  scene.meshes.push_back(mesh);
+  EXPECT_EQ(rgbaAt(0, 0), (Rgba{0, 0, 255, 255}));  // blue has no curve and stays
+  scene.meshes[0].diffuse = constantCurve(0.5);
+  const Rgba half = rgbaAt(0, 0);
+  EXPECT_NEAR(half[0], 128, 1);
+  EXPECT_NEAR(half[1], 128, 1);
+  EXPECT_EQ(half[2], 255);
+}
+
+TEST_F(RenderTest, AlphaGainScalesMaterialAndVertexAlpha) {
+  Mesh mesh = quad("faded", -20, -20, 20, 20);
+  mesh.color = {0, 1, 0, 1};
+  mesh.alphaGain = constantCurve(0.5);
+  scene.meshes.push_back(mesh);
+  EXPECT_EQ(rgbaAt(0, 0), (Rgba{0, 128, 0, 64}));
+  scene.meshes[0].colors.assign(4, VertexColor{0, 0, 1, 1});  // per-vertex blue
+  EXPECT_EQ(rgbaAt(0, 0), (Rgba{0, 0, 128, 64}));
+  scene.meshes[0].alphaOffset = constantCurve(0.5);  // material alpha only
+  EXPECT_EQ(rgbaAt(0, 0), (Rgba{0, 0, 128, 64}));
+}
+
+TEST_F(RenderTest, OutlineShowsAroundTheMesh) {
+  Mesh mesh = quad("outlined", -20, -20, 20, 20);
+  mesh.color = {1, 1, 1, 1};
+  mesh.edgeLevel = 5.0;
+  // Normals pointing outwards so that the outline grows the quad.
+  mesh.normals.clear();
+  for (auto [x, y] : {std::pair{-1.0, -1.0}, {1.0, -1.0}, {1.0, 1.0}, {-1.0, 1.0}}) {
+    MeshVertex n;
+    n.deformed = {x, y, 0, 1};
+    mesh.normals.push_back(n);
+  }
+  mesh.faces[0].normal = {0, 1, 2, 3};
+  scene.meshes.push_back(mesh);
+  const FrameView frame = draw();
+  EXPECT_EQ(frame.rgbaAt(px(0), py(0)), (Rgba{255, 255, 255, 255}));
+  EXPECT_EQ(frame.rgbaAt(px(22), py(0)), (Rgba{51, 51, 51, 255}));
+  EXPECT_EQ(frame.rgbaAt(px(30), py(0)), kTransparent);
+}
+
+TEST_F(RenderTest, BackFacesAreCulledOnlyForSingleSidedMeshes) {
+  Mesh mesh = quad("back", -20, -20, 20, 20);
+  mesh.color = {1, 0, 0, 1};
+  std::swap(mesh.faces[0].vertex[1], mesh.faces[0].vertex[3]);  // clockwise: facing away
+  scene.meshes.push_back(mesh);
+  EXPECT_EQ(rgbaAt(0, 0), (Rgba{255, 0, 0, 255}));
+  scene.meshes[0].doubleSided = 0;
+  EXPECT_EQ(rgbaAt(0, 0), kTransparent);
+}
+
+TEST_F(RenderTest, FaceIndicesOutsideTheirListsAreSkipped) {
+  Mesh mesh = quad("broken", -20, -20, 20, 20);
+  mesh.color = {1, 1, 0, 1};
+  mesh.faces[0].vertex.push_back(99);
+  mesh.faces[0].texcoord = {0, 1, -1, 42, 7};
+  mesh.faces[0].normal = {0, 5, 0};  // shorter than the corner list
+  mesh.faces.push_back(MeshFace{{-3, 1000}, {0, 0}, {0, 0}});
+  mesh.colors = {VertexColor{-1, 0, 0, 1}};  // fewer colours than vertices
+  scene.meshes.push_back(mesh);
+  EXPECT_EQ(rgbaAt(0, 0), (Rgba{255, 255, 0, 255}));
+}
+
+TEST_F(RenderTest, SceneWithoutJointsIsPresentedOnlyOnRequest) {
+  scene.meshes.push_back(quad("still", -20, -20, 20, 20));
+  player.clock.lastIntegerFrame = -1000;
+  state.presentRequest = false;
+  renderFrame(state, scene, player, services, false);
+  EXPECT_EQ(presenter.count, 0);
+  draw();
+  EXPECT_EQ(presenter.count, 1);
+  EXPECT_FALSE(state.presentRequest);
+
+  scene.joints.resize(1);  // a joint changes every frame
+  player.clock.lastIntegerFrame = -1000;
+  renderFrame(state, scene, player, services, false);
+  EXPECT_EQ(presenter.count, 2);
+  EXPECT_TRUE(state.sceneChanged);
+}
+
+TEST_F(RenderTest, SkinnedQuadFollowsItsJoint) {
+  scene.sceneStartFrame = 0;
+  scene.joints.resize(1);
+  AnimCurve turn(2);
+  turn.times = {0, 10};
+  turn.values = {0, 90};
+  scene.joints[0].curves[RotateZ] = turn;
+  Mesh blade = quad("blade", 20, -5, 40, 5);
+  blade.color = {1, 1, 0, 1};
+  for (MeshVertex& v : blade.vertices) v.influences = {{0, 1.0}};
+  scene.meshes.push_back(blade);
+  player.clock.currentFrame = 0.0;
+  EXPECT_EQ(rgbaAt(30, 0), (Rgba{255, 255, 0, 255}));
+  player.clock.currentFrame = 10.0;
+  const FrameView frame = draw();
+  EXPECT_EQ(frame.rgbaAt(px(30), py(0)), kTransparent);
+  EXPECT_EQ(frame.rgbaAt(px(0), py(30)), (Rgba{255, 255, 0, 255}));
+}
+
+// Textures: files in a folder of their own, entered as the working directory.
+class TextureTest : public RenderTest {
+ protected:
+  void SetUp() override {
+    RenderTest::SetUp();
+    previous_ = std::filesystem::current_path();
+    dir_ = std::filesystem::temp_directory_path() / ("vashel_tex_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    std::filesystem::current_path(dir_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(dir_);
+  }
+
+  // A 24-bit uncompressed TGA of one colour.
+  static void writeTga(const std::string& name, int w, int h, std::uint8_t r, std::uint8_t g,
+                       std::uint8_t b) {
+    std::ofstream out(name, std::ios::binary);
+    const unsigned char header[18] = {0,
+                                      0,
+                                      2,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      static_cast<unsigned char>(w),
+                                      static_cast<unsigned char>(w >> 8),
+                                      static_cast<unsigned char>(h),
+                                      static_cast<unsigned char>(h >> 8),
+                                      24,
+                                      0};
+    out.write(reinterpret_cast<const char*>(header), sizeof header);
+    for (int i = 0; i < w * h; ++i) {
+      const char bgr[3] = {static_cast<char>(b), static_cast<char>(g), static_cast<char>(r)};
+      out.write(bgr, 3);
+    }
+  }
+
+  void addTexturedQuad(const std::string& texture, double x0, double x1) {
+    Mesh mesh = quad(texture, x0, -20, x1, 20);
+    mesh.color = {1, 1, 1, 1};
+    mesh.texture = static_cast<int>(scene.textureNames.size());
+    scene.textureNames.push_back(texture);
+    scene.meshes.push_back(mesh);
+  }
+
+  std::string upload() {
+    std::FILE* log = std::tmpfile();
+    uploadTextures(scene, state, log);
+    std::rewind(log);
+    std::string text;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, log)) text += buffer;
+    std::fclose(log);
+    return text;
+  }
+
+  std::filesystem::path previous_;
+  std::filesystem::path dir_;
+};
+
+TEST_F(TextureTest, FromFileByBaseNameEmbeddedAndMissing) {
+  writeTga("skin.tga", 4, 4, 0, 255, 0);
+  addTexturedQuad("maps/skin.tga", -60, -30);
+  TextureImage embedded;
+  embedded.name = "inline";
+  embedded.width = embedded.height = 2;
+  embedded.pixels.assign(4, 0xFF0000FFu);  // red, opaque
+  scene.textureImages.push_back(embedded);
+  addTexturedQuad("inline", -15, 15);
+  addTexturedQuad("nowhere.tga", 30, 60);
+
+  EXPECT_EQ(upload(), "nowhere.tga: ファイルないよ\n");
+  EXPECT_TRUE(scene.textureImages.empty());
+  EXPECT_GE(state.textureNames[0], 0);
+  EXPECT_GE(state.textureNames[1], 0);
+  EXPECT_EQ(state.textureNames[2], -1);
+
+  const FrameView frame = draw();
+  EXPECT_EQ(frame.rgbaAt(px(-45), py(0)), (Rgba{0, 255, 0, 255}));
+  EXPECT_EQ(frame.rgbaAt(px(0), py(0)), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(frame.rgbaAt(px(45), py(0)), (Rgba{255, 255, 255, 255}));  // untextured
+
+  state.flags.texture = 0;
+  EXPECT_EQ(rgbaAt(-45, 0), (Rgba{255, 255, 255, 255}));
+}
+
+TEST_F(TextureTest, FileBeatsEmbeddedPixelsAndFullPathIsTheLastResort) {
+  writeTga("both.tga", 2, 2, 0, 0, 255);
+  std::filesystem::create_directories("deep");
+  writeTga("deep/only_here.tga", 2, 2, 255, 255, 0);
+  TextureImage embedded;
+  embedded.name = "both.tga";
+  embedded.width = embedded.height = 1;
+  embedded.pixels = {0xFF0000FFu};
+  scene.textureImages.push_back(embedded);
+  addTexturedQuad("both.tga", -60, -30);
+  addTexturedQuad("deep/only_here.tga", -15, 15);
+  EXPECT_EQ(upload(), "");
+  const FrameView frame = draw();
+  EXPECT_EQ(frame.rgbaAt(px(-45), py(0)), (Rgba{0, 0, 255, 255}));
+  EXPECT_EQ(frame.rgbaAt(px(0), py(0)), (Rgba{255, 255, 0, 255}));
+}
+
+TEST_F(TextureTest, SizesAreResampledDownToPowersOfTwo) {
+  for (auto [w, h] : {std::pair{300, 200}, {512, 512}, {1, 3}}) {
+    TextureImage image;
+    image.name = "t" + std::to_string(w);
+    image.width = w;
+    image.height = h;
+    image.pixels.assign(static_cast<std::size_t>(w) * h, 0xFF00FF00u);
+    scene.textureImages.push_back(image);
+    scene.textureNames.push_back(image.name);
+  }
+  upload();
+  const int expected[3][2] = {{256, 128}, {512, 512}, {1, 2}};
+  for (int i = 0; i < 3; ++i) {
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(state.textureNames[i]));
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    EXPECT_EQ(w, expected[i][0]) << i;
+    EXPECT_EQ(h, expected[i][1]) << i;
+  }
+  EXPECT_EQ(powerOfTwoBelow(300), 256);
+  EXPECT_EQ(powerOfTwoBelow(1), 1);
+  EXPECT_EQ(powerOfTwoBelow(0), 1);
+  EXPECT_EQ(textureBaseName("maps/skin.tga"), "skin.tga");
+  EXPECT_EQ(textureBaseName("skin.tga"), "skin.tga");
+}
+
+TEST_F(RenderTest, LightsSwitchLightingOnAndReportUnknownTypes) {
+  Mesh mesh = quad("lit", -20, -20, 20, 20);
+  mesh.color = {1, 1, 1, 1};
+  mesh.ambientColor = {0, 0, 0, 1};
+  scene.meshes.push_back(mesh);
+  EXPECT_EQ(rgbaAt(0, 0), (Rgba{255, 255, 255, 255}));  // unlit: the colour itself
+
+  Light light;
+  light.type = kLightDirectional;
+  light.color = {0.5f, 0.5f, 0.5f, 0};
+  scene.lights.push_back(light);
+  const Rgba lit = rgbaAt(0, 0);
+  EXPECT_EQ(state.flags.light, 1);
+  EXPECT_NEAR(lit[0], 128, 2);  // diffuse 0.5 along the normal, global ambient 0.2 * 0
+  EXPECT_EQ(lit[3], 255);
+
+  scene.lights[0].type = kLightNone;
+  std::FILE* log = std::tmpfile();
+  setupLights(scene, state, 1.0, log);
+  std::rewind(log);
+  char line[128] = {};
+  ASSERT_TRUE(std::fgets(line, sizeof line, log));
+  EXPECT_STREQ(line, "calcLightPos: ERROR (unknown type)\n");
+  std::fclose(log);
+}
+
+TEST_F(RenderTest, GuideDrawsFaceEdgesInWhite) {
+  Mesh mesh = pickOnly(quad("frame", -20, -20, 20, 20), "p");  // not drawn itself
+  scene.meshes.push_back(mesh);
+  state.flags.guide = 1;
+  const FrameView frame = draw();
+  int white = 0;
+  for (int y = py(20) - 1; y <= py(-20) + 1; ++y) {
+    if (frame.rgbaAt(px(-20), y) == Rgba{255, 255, 255, 255}) ++white;
+  }
+  EXPECT_GT(white, 50);
+  EXPECT_EQ(frame.rgbaAt(px(0), py(0)), kTransparent);
+}
+
+TEST_F(RenderTest, GlyphListsDrawOurFont) {
+  const Glyph i = glyphFor('I');
+  EXPECT_EQ(i.rows[0], 0x0E);  // .###.
+  EXPECT_EQ(i.rows[3], 0x04);  // ..#..
+  EXPECT_EQ(glyphFor(200).rows, (std::array<std::uint8_t, kGlyphHeight>{}));
+  EXPECT_TRUE(glyphFor('g').descends);
+
+  // "II" at the bottom-left corner of the window, in white.
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, kWidth, 0, kHeight, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glDisable(GL_DEPTH_TEST);
+  glColor3f(1, 1, 1);
+  glRasterPos2i(10, 10);
+  glListBase(kGlyphListBase);
+  glCallLists(2, GL_UNSIGNED_BYTE, "II");
+  readBackFrame(state);
+  const FrameView frame = frameView(state);
+  auto lit = [&](int x, int yUp) { return frame.rgbaAt(x, kHeight - 1 - yUp)[3] != 0; };
+  for (int glyph = 0; glyph < 2; ++glyph) {
+    const int left = 10 + glyph * kGlyphAdvance;
+    for (int row = 0; row < kGlyphHeight; ++row) {
+      for (int x = 0; x < kGlyphWidth; ++x) {
+        const bool set = (i.rows[kGlyphHeight - 1 - row] & (0x10 >> x)) != 0;
+        EXPECT_EQ(lit(left + x, 10 + row), set) << glyph << " " << x << "," << row;
+      }
+    }
+  }
+}
+
+TEST_F(RenderTest, JointDisplayMarksEachJointOriginAndBone) {
+  scene.joints.resize(2);
+  scene.joints[0].curves[TranslateX] = constantCurve(-30.0);
+  scene.joints[1].name = "tip";
+  scene.joints[1].parent = 0;
+  scene.joints[1].curves[TranslateX] = constantCurve(60.0);
+  state.flags.joint = 1;
+  const FrameView frame = draw();
+  // The white point of size 3 shows around each origin.
+  auto whiteNear = [&](double x) {
+    int white = 0;
+    for (int dy = -2; dy <= 2; ++dy) {
+      for (int dx = -2; dx <= 2; ++dx) {
+        if (frame.rgbaAt(px(x) + dx, py(0) + dy) == Rgba{255, 255, 255, 255}) ++white;
+      }
+    }
+    return white;
+  };
+  EXPECT_GT(whiteNear(-30), 0);
+  EXPECT_GT(whiteNear(30), 0);
+  EXPECT_EQ(whiteNear(-15), 0);
+  EXPECT_EQ(frame.rgbaAt(px(-15), py(0)), (Rgba{153, 153, 153, 255}));  // the bone
+  EXPECT_EQ(frame.rgbaAt(px(-15), py(10)), kTransparent);
+}
+
+}  // namespace
+}  // namespace vashel::testing
