@@ -48,6 +48,8 @@ class SoundPort {
   virtual void stop(int slot) = 0;                   // stop, rewind
   virtual void pause(int slot) = 0;                  // stop where it is
   virtual void seek(int slot, long byteOffset) = 0;  // reposition (not when negative), play once
+  // Bytes of sound data per second of the slot's sound; 0 when unknown.
+  virtual long bytesPerSecond(int /*slot*/) const { return 0; }
 };
 
 // One item of the last feed document, texts in code page 932.

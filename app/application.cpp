@@ -1,0 +1,330 @@
+// Start-up of the desktop character and the glue between the Qt window, the
+// frame clock and the shell's handlers.
+#include "app/application.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+
+#include <cstdio>
+
+#include "app/desktop_window.h"
+#include "app/loading_dialog.h"
+#include "app/mail_channel.h"
+#include "app/qt_tick_timer.h"
+#include "app/qt_ui.h"
+#include "net/xml.h"
+#include "platform/codepage.h"
+#include "platform/gl_context.h"
+#include "render/font.h"
+#include "render/textures.h"
+
+namespace vashel {
+namespace {
+
+constexpr char kDisplayName[] = "Vashel";
+// Render sizes beyond this are refused: the frame is read back every tick.
+constexpr int kMaxWindowSide = 4096;
+
+// What the loader reaches while it runs on the worker thread. The main thread
+// only shows the progress dialog meanwhile, so the player may be set up here.
+class StartupHooks final : public LoadHooks {
+ public:
+  StartupHooks(AppState& state, Ui& ui) : state_(state), ui_(ui) {}
+
+  void setDisplayMode() override {
+    std::printf("fullscreen: changing the display mode is not supported here; the display stays as it is\n");
+  }
+  void messageBox(std::string_view caption, std::string_view text) override {
+    MessageBoxOptions options;
+    options.ownedByMainWindow = true;
+    ui_.messageBox(caption, convertToUtf8(kDataCodePage, text), MessageIcon::Error, options);
+  }
+  double startPlayback(Scene& scene, int startupSlot) override {
+    return vashel::startPlayback(state_.player, scene, startupSlot);
+  }
+
+ private:
+  AppState& state_;
+  Ui& ui_;
+};
+
+// The value of a stored switch, with its menu item's mark set from it:
+// checked only for exactly 1, while the setting keeps the raw value.
+int readMenuSetting(AppState& state, const SettingsStore& store, int menuId, const char* name) {
+  const std::uint32_t value = store.readDword(name).value_or(0);
+  if (menuId != 0) state.trayMenu.setChecked(menuId, value == 1);
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+Application::Application(AppState& state, SettingsStore* store)
+    : state_(state), store_(store), ui_(std::make_unique<QtUi>()) {}
+
+Application::~Application() = default;
+
+Ui& Application::ui() { return *ui_; }
+
+std::uint32_t Application::doubleClickTimeMs() const {
+  return static_cast<std::uint32_t>(QApplication::doubleClickInterval());
+}
+
+bool Application::loadSceneBehindDialog() {
+  StartupHooks hooks(state_, *ui_);
+  int loaded = 0;
+  runLoadingDialog(state_.load.loadProgress, state_.load.loadState, [&] {
+    loaded = tryLoadScene(state_.shell.sceneFileName, state_.scene, hooks, state_.load);
+  }, kDisplayName);
+  return loaded != 0;
+}
+
+int Application::startApplication(const std::string& sceneFileName) {
+  AppState& state = state_;
+  Player& player = state.player;
+  state.shell.sceneFileName = sceneFileName;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    state.shell.screenWidth = screen->geometry().width();
+    state.shell.screenHeight = screen->geometry().height();
+  }
+
+  state.settings.random = 1;
+  state.settings.mailInterval = 600;
+
+  const auto seconds = static_cast<std::uint32_t>(clock_.epochSeconds());
+  random_.seed(seconds);
+  seedRandomState(player, seconds);
+  timer_ = std::make_unique<QtTickTimer>([this] { tick(); });
+  player.ports.time = &clock_;
+  player.ports.random = &random_;
+  player.ports.timer = timer_.get();
+  player.menuOpen = [&state] { return state.shell.menuOpen; };
+  player.nosound = [&state] { return state.settings.nosound != 0; };
+  player.showPlayStats = [this](const std::string& text) { showPlayStats(state_, *this, text); };
+
+  // Sound output comes with its own subsystem; until then actions are silent.
+  player.soundEnabled = true;
+
+  // Where the window stood when the state was saved; a first run lets the
+  // character stand at the lower right of the screen.
+  bool savedPosition = store_ != nullptr && store_->keyExists();
+  int x = 0, y = 0;
+  if (savedPosition) {
+    x = static_cast<int>(store_->readDword("winx").value_or(0));
+    y = static_cast<int>(store_->readDword("winy").value_or(0));
+  }
+  state.settings.small = store_ ? static_cast<int>(store_->readDword("small").value_or(0)) : 0;
+  if (state.settings.small == 1) {
+    state.render.windowWidth = 160;
+    state.render.windowHeight = 240;
+  }
+
+  if (!loadSceneBehindDialog()) {
+    MessageBoxOptions options;
+    options.topMost = true;
+    ui_->messageBox("ERROR", "ファイル読み込み時にエラー発生", MessageIcon::Error, options);
+    return 1;
+  }
+  const SceneSettings& fromScene = state.scene.settings;
+  if (fromScene.windowSize) {
+    const auto [width, height] = *fromScene.windowSize;
+    if (width > 0 && height > 0 && width <= kMaxWindowSide && height <= kMaxWindowSide) {
+      state.render.windowWidth = width;
+      state.render.windowHeight = height;
+    } else {
+      std::fprintf(stderr, "windowsize: %d x %d cannot be shown; keeping %d x %d\n", width, height,
+                   state.render.windowWidth, state.render.windowHeight);
+    }
+  }
+  if (fromScene.startupMode) {
+    player.clock.playState = (*fromScene.startupMode)[0] == 0 ? kPaused : kPlaying;
+    state.settings.topMost = (*fromScene.startupMode)[1];
+  }
+  if (fromScene.feedUrl) state.shell.feedUrl = *fromScene.feedUrl;
+  state.render.view.distance = 0.0;
+  state.render.view.pivot = state.scene.center;
+
+  if (!savedPosition) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QRect area = screen->availableGeometry();
+      x = area.right() - state.render.windowWidth - 40;
+      y = area.bottom() - state.render.windowHeight - 20;
+    }
+  }
+  window_ = std::make_unique<DesktopWindow>(QString::fromUtf8(kDisplayName));
+  window_->setInput(this);
+  window_->setMoveCallback([this](int wx, int wy) { windowMoved(state_, *this, wx, wy); });
+  window_->resize(state.render.windowWidth, state.render.windowHeight);
+  window_->moveTo(x, y);
+  state.shell.windowX = x;
+  state.shell.windowY = y;
+  ui_->setMainWindow(window_.get());
+  initMainWindow();
+
+  mail_ = std::make_unique<MailServer>(
+      [this](std::uint32_t count) { receiveMailCount(state_, *this, count); });
+  mail_->listen();
+
+  window_->show();
+  renderFrame(true);
+
+  if (!state.shell.feedUrl.empty()) {
+    state.trayMenu.insertBefore(kCmdSaveSettings, {kCmdFetchFeed, "RSSサーバへ直ちに接続", false});
+    menuChanged();
+  }
+
+  state.shell.messageRoot = std::make_unique<XmlElement>();
+  XmlDocument messages;
+  messages.clearBuffer();
+  messages.loadFile("message.xml");
+  messages.parse(state.shell.messageRoot.get());
+  std::fputs(state.shell.messageRoot->dumpText(XmlElement::DumpTexts::Utf8).c_str(), stdout);
+  player.messageRoot = state.shell.messageRoot.get();
+
+  if (player.clock.playState == kPaused) state.trayMenu.setChecked(kCmdPause, true);
+  if (state.settings.topMost == 1) {
+    state.trayMenu.setChecked(kCmdTopMost, true);
+    window_->setTopMost(true);
+  }
+  std::fflush(stdout);
+  return QApplication::exec();
+}
+
+void Application::initMainWindow() {
+  AppState& state = state_;
+  gl_ = std::make_unique<GlContext>();
+  if (!gl_->create(state.render.windowWidth, state.render.windowHeight)) {
+    std::fprintf(stderr, "OpenGL: %s\n", gl_->error().c_str());
+    ui_->messageBox("", "レンダリングコンテキスト作成失敗");
+  } else {
+    state.render.readBuffer = gl_->readBuffer();
+    initFontsAndViewport(state.render, state.render.windowWidth, state.render.windowHeight);
+    uploadTextures(state.scene, state.render);
+  }
+  services_.context = gl_->valid() ? gl_.get() : nullptr;
+  services_.presenter = this;
+  services_.pointer = this;
+
+  startClock(state.player);
+  readStoredSettings();
+}
+
+void Application::readStoredSettings() {
+  if (store_ == nullptr || !store_->keyExists()) return;
+  AppState& state = state_;
+  Settings& settings = state.settings;
+  settings.nosound = readMenuSetting(state, *store_, kCmdNoSound, "nosound");
+  settings.mouseTrace = readMenuSetting(state, *store_, kCmdMouseTrace, "mouse_trace");
+  settings.alpha = readMenuSetting(state, *store_, kCmdAlpha, "alpha");
+  settings.topMost = readMenuSetting(state, *store_, kCmdTopMost, "top_most");
+  settings.small = readMenuSetting(state, *store_, kCmdSmall, "small");
+  settings.noConnect = readMenuSetting(state, *store_, kCmdNoConnect, "no_connect");
+  state.render.view.mouseTrace = settings.mouseTrace != 0;
+
+  moveWindow(static_cast<int>(store_->readDword("winx").value_or(0)),
+             static_cast<int>(store_->readDword("winy").value_or(0)));
+  window_->setTopMost(settings.topMost != 0);
+
+  settings.mailHost = store_->readString("pop3host").value_or("");
+  settings.mailUser = store_->readString("pop3user").value_or("");
+  settings.mailPassword = store_->readString("pop3pass").value_or("");
+  if (const auto interval = store_->readDword("pop3interval")) settings.mailInterval = *interval;
+  settings.checkMail = static_cast<int>(store_->readDword("pop3").value_or(0));
+  menuChanged();
+}
+
+void Application::tick() {
+  if (state_.player.clock.playState == kPlaying) renderFrame(true);
+  finishTick(state_.player);
+}
+
+void Application::renderFrame(bool scheduleNext) {
+  // A modal box opened inside a frame (the statistics box) runs its own event
+  // loop; a tick arriving there must not start a second frame inside the
+  // first. The outer frame re-arms the clock when it ends.
+  static bool inFrame = false;
+  if (inFrame) return;
+  inFrame = true;
+  if (services_.context != nullptr) {
+    vashel::renderFrame(state_.render, state_.scene, state_.player, services_, scheduleNext);
+  } else if (scheduleNext) {
+    // Without GL nothing is drawn, but the character still lives on.
+    beginFrame(state_.player);
+    scheduleNextTick(state_.player, state_.scene);
+  }
+  inFrame = false;
+}
+
+void Application::present(const FrameView& frame) {
+  if (window_) window_->presentFrame(frame.bgra.data(), frame.width, frame.height);
+}
+
+ClientPoint Application::cursorPosition() {
+  const QPoint p = QCursor::pos();
+  return {p.x(), p.y()};
+}
+
+ScreenRect Application::windowRectangle() {
+  const ScreenPoint p = window_ ? window_->position() : ScreenPoint{};
+  return {p.x, p.y, p.x + state_.render.windowWidth, p.y + state_.render.windowHeight};
+}
+
+void Application::moveWindow(int x, int y) {
+  if (window_) window_->moveTo(x, y);
+}
+
+void Application::showWindow(bool visible) {
+  if (!window_) return;
+  if (visible) {
+    window_->show();
+  } else {
+    window_->hide();
+  }
+}
+
+void Application::setTopMost(bool on) {
+  if (window_) window_->setTopMost(on);
+}
+
+void Application::quit() { QCoreApplication::quit(); }
+
+int Application::popupRateMenu(int screenX, int screenY, int rateItem) {
+  QMenu menu(QString::fromUtf8("弹出菜单"));
+  QAction* play = menu.addAction(QString::fromUtf8("播放"));
+  play->setData(kCmdPlay);
+  QAction* stop = menu.addAction(QString::fromUtf8("停止"));
+  stop->setData(kCmdStop);
+  QMenu* rates = menu.addMenu(QString::fromUtf8("刷新率"));
+  QActionGroup group(&menu);
+  const struct {
+    int id;
+    const char* text;
+  } items[] = {{kCmdRate10, "10帧/秒"}, {kCmdRate15, "15帧/秒"}, {kCmdRate20, "20帧/秒"},
+               {kCmdRate25, "25帧/秒"}, {kCmdRate30, "30帧/秒"}};
+  for (const auto& item : items) {
+    QAction* action = rates->addAction(QString::fromUtf8(item.text));
+    action->setData(item.id);
+    action->setCheckable(true);
+    action->setChecked(item.id == rateItem);
+    group.addAction(action);
+  }
+  const QAction* chosen = menu.exec(QPoint(screenX, screenY));
+  return chosen != nullptr ? chosen->data().toInt() : 0;
+}
+
+void Application::mousePress(const PointerEvent& event) { vashel::mousePress(state_, *this, event); }
+void Application::mouseRelease(const PointerEvent& event) {
+  vashel::mouseRelease(state_, *this, event);
+}
+void Application::mouseMove(const PointerEvent& event) { vashel::mouseMove(state_, *this, event); }
+void Application::mouseDoubleClick(const PointerEvent& event) {
+  vashel::mouseDoubleClick(state_, *this, event);
+}
+void Application::mouseLeave() { vashel::mouseLeave(state_); }
+void Application::keyChar(char key) { handleDebugKey(state_, *this, key); }
+void Application::keyEscape() { escapeKey(state_, *this); }
+
+}  // namespace vashel

@@ -1,0 +1,81 @@
+// Start-up and the running character: loads the scene behind the progress
+// dialog, creates the window and its GL context, and connects the window's
+// input, the frame clock and the mail channel to the shell's handlers.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/shell.h"
+#include "platform/clock.h"
+#include "platform/random.h"
+#include "platform/settings_store.h"
+#include "render/frame.h"
+
+namespace vashel {
+
+class DesktopWindow;
+class GlContext;
+class MailServer;
+class QtTickTimer;
+class QtUi;
+
+class Application final : public ShellPort,
+                          public WindowInput,
+                          public FramePresenter,
+                          public DesktopPointer {
+ public:
+  // `store` holds the saved settings; null: nothing is saved or read.
+  Application(AppState& state, SettingsStore* store);
+  ~Application() override;
+
+  // The whole start-up, then the event loop. Returns the process exit code:
+  // 1 when the scene cannot be loaded.
+  int startApplication(const std::string& sceneFileName);
+
+  // ShellPort
+  void renderFrame(bool scheduleNext) override;
+  Ui& ui() override;
+  std::uint32_t doubleClickTimeMs() const override;
+  void moveWindow(int x, int y) override;
+  void showWindow(bool visible) override;
+  void setTopMost(bool on) override;
+  void quit() override;
+  int popupRateMenu(int screenX, int screenY, int rateItem) override;
+
+  // WindowInput
+  void mousePress(const PointerEvent& event) override;
+  void mouseRelease(const PointerEvent& event) override;
+  void mouseMove(const PointerEvent& event) override;
+  void mouseDoubleClick(const PointerEvent& event) override;
+  void mouseLeave() override;
+  void keyChar(char key) override;
+  void keyEscape() override;
+
+  // FramePresenter
+  void present(const FrameView& frame) override;
+
+  // DesktopPointer
+  ClientPoint cursorPosition() override;
+  ScreenRect windowRectangle() override;
+
+ private:
+  bool loadSceneBehindDialog();
+  void initMainWindow();
+  void readStoredSettings();
+  void tick();
+
+  AppState& state_;
+  SettingsStore* store_;
+  SystemClock clock_;
+  CrtRandom random_;
+  std::unique_ptr<QtUi> ui_;
+  std::unique_ptr<DesktopWindow> window_;
+  std::unique_ptr<GlContext> gl_;
+  std::unique_ptr<QtTickTimer> timer_;
+  std::unique_ptr<MailServer> mail_;
+  FrameServices services_;
+};
+
+}  // namespace vashel

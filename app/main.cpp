@@ -1,0 +1,32 @@
+// vashel [scene]: the character on the desktop. The arguments joined by
+// single spaces are the scene file name, unchanged; none means data.glj.
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/application.h"
+#include "app/qt_platform.h"
+
+int main(int argc, char** argv) {
+  // Diagnostics are read line by line by whoever watches the character.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+  std::string sceneFile;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) sceneFile += ' ';
+    sceneFile += argv[i];
+  }
+  if (sceneFile.empty()) sceneFile = "data.glj";
+
+  vashel::prepareQtPlatform();
+  // Qt must not see the scene name as its own options; it gets the program name only.
+  int qtArgc = 1;
+  QApplication app(qtArgc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  auto state = std::make_unique<vashel::AppState>();
+  vashel::Application application(*state, nullptr);
+  return application.startApplication(sceneFile);
+}
