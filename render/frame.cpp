@@ -221,9 +221,11 @@ int drawScene(RenderState& state, Scene& scene, PlayerClock& clock, std::int32_t
     state.sceneChanged = false;
     const PoseFrame frame{clock.currentFrame, clock.playState, scene.sceneStartFrame};
     if (vashel::updatePose(scene.joints, frame)) state.sceneChanged = true;
-    if (state.flags.joint) drawJoints(scene);
-    if (state.sceneChanged) deformMeshes(scene, state.deform, clock.currentFrame);
   }
+  // The joint display belongs to the picture: its coloured lines in the pick
+  // pass would decode as meshes.
+  if (state.flags.joint && !pickPass) drawJoints(scene);
+  if (updatePose && state.sceneChanged) deformMeshes(scene, state.deform, clock.currentFrame);
   // Meshes never deformed still need their working positions.
   ensureDeformationTables(scene, state.deform);
 

@@ -42,9 +42,9 @@ void drawMeshes(RenderState& state, Scene& scene, PlayerClock& clock, std::int32
 int readPickIndex(const RenderState& state, const Scene& scene);
 
 // One scene pass: lights (visible pass), the view rotation about the pivot,
-// with updatePose the pose of every joint, the joint display and the
-// deformation, then the meshes. Returns the picked mesh in a pick pass with
-// a mouse button, else -1.
+// with updatePose the pose of every joint, the joint display (visible pass)
+// and with updatePose the deformation, then the meshes. Returns the picked
+// mesh in a pick pass with a mouse button, else -1.
 int drawScene(RenderState& state, Scene& scene, PlayerClock& clock, std::int32_t nowMs,
               bool pickPass, bool updatePose);
 

@@ -129,15 +129,6 @@ TEST(SkinMatrix, ParentOutsideTheListCountsAsNone) {
   expectPoint(transform(joints[1].world, {0, 0, 0, 1}), 0, 0, 2);
 }
 
-TEST(JointPosition, AbsentCurvesReadZero) {
-  Joint joint;
-  joint.curves[TranslateY] = linearCurve({{0, 0}, {10, 20}});
-  const auto p = jointPosition(joint, 5);
-  EXPECT_EQ(p[0], 0.0);
-  EXPECT_DOUBLE_EQ(p[1], 10.0);
-  EXPECT_EQ(p[2], 0.0);
-}
-
 // Captures what a function prints on a FILE*.
 class CapturedFile {
  public:

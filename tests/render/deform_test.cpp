@@ -53,58 +53,32 @@ void expectWorking(const Mesh& mesh, std::size_t v, double x, double y, double z
   EXPECT_NEAR(p[3], w, 1e-9) << "vertex " << v;
 }
 
-TEST(Skinning, TurnsAVertexWithItsJoint) {
-  Scene scene = turningJointScene();
-  Mesh mesh;
-  mesh.vertices.push_back(vertexAt(30, 0, 0, {{0, 1.0}}));
-  scene.meshes.push_back(mesh);
-  DeformTables tables;
-  pose(scene, 10);
-  deformMeshes(scene, tables, 10);
-  expectWorking(scene.meshes[0], 0, 0, 30, 0);
-  pose(scene, 0);
-  deformMeshes(scene, tables, 0);
-  expectWorking(scene.meshes[0], 0, 30, 0, 0);
-}
-
-TEST(Skinning, AddsTheMeshTranslationBackOnlyForSkinnedVerticesWithoutBlends) {
-  Scene scene = turningJointScene();
-  Mesh mesh;
-  mesh.curves[TranslateX] = constantCurve(5.0);
-  mesh.vertices.push_back(vertexAt(25, 0, 0, {{0, 1.0}}));
-  mesh.vertices.push_back(vertexAt(1, 2, 3));  // unskinned: left as loaded
-  scene.meshes.push_back(mesh);
-  DeformTables tables;
-  pose(scene, 10);
-  deformMeshes(scene, tables, 10);
-  expectWorking(scene.meshes[0], 0, 0, 30, 0);
-  expectWorking(scene.meshes[0], 1, 1, 2, 3);
-}
-
-TEST(Skinning, WeightsAreNotNormalised) {
+TEST(Skinning, HandComputedVertices) {
   Scene scene = turningJointScene();
   scene.joints.resize(2);  // joint 1 stays at the origin, unturned
   Mesh mesh;
-  mesh.vertices.push_back(vertexAt(10, 0, 0, {{0, 1.0}, {1, 0.5}}));
+  mesh.curves[TranslateX] = constantCurve(5.0);  // the loader took it off the rest positions
+  mesh.vertices.push_back(vertexAt(25, 0, 0, {{0, 1.0}}));
+  mesh.vertices.push_back(vertexAt(1, 2, 3));  // unskinned: left as loaded
+  mesh.vertices.push_back(vertexAt(5, 0, 0, {{0, 1.0}, {1, 0.5}}));
+  // Influences naming no joint are left out; with none left, unskinned.
+  mesh.vertices.push_back(vertexAt(5, 0, 0, {{0, 1.0}, {3, 1.0}, {-1, 1.0}}));
+  mesh.vertices.push_back(vertexAt(7, 8, 9, {{5, 1.0}}));
   scene.meshes.push_back(mesh);
   DeformTables tables;
   pose(scene, 10);
   deformMeshes(scene, tables, 10);
-  // 1.0 * (0, 10, 0, 1) + 0.5 * (10, 0, 0, 1): w carries the weight sum.
-  expectWorking(scene.meshes[0], 0, 5, 10, 0, 1.5);
-}
+  const Mesh& out = scene.meshes[0];
+  expectWorking(out, 0, 0, 30, 0);  // (25 + 5, 0) turned 90 degrees
+  expectWorking(out, 1, 1, 2, 3);
+  // Not normalised: 1.0 * (0, 10, 0, 1) + 0.5 * (10, 0, 0, 1); w sums the weights.
+  expectWorking(out, 2, 5, 10, 0, 1.5);
+  expectWorking(out, 3, 0, 10, 0);
+  expectWorking(out, 4, 7, 8, 9);
 
-TEST(Skinning, InfluencesOfMissingJointsAreLeftOut) {
-  Scene scene = turningJointScene();
-  Mesh mesh;
-  mesh.vertices.push_back(vertexAt(10, 0, 0, {{0, 1.0}, {3, 1.0}, {-1, 1.0}}));
-  mesh.vertices.push_back(vertexAt(7, 8, 9, {{5, 1.0}}));  // nothing usable: unskinned
-  scene.meshes.push_back(mesh);
-  DeformTables tables;
-  pose(scene, 10);
-  deformMeshes(scene, tables, 10);
-  expectWorking(scene.meshes[0], 0, 0, 10, 0);
-  expectWorking(scene.meshes[0], 1, 7, 8, 9);
+  pose(scene, 0);  // the bind pose gives the rest positions back
+  deformMeshes(scene, tables, 0);
+  expectWorking(out, 0, 30, 0, 0);
 }
 
 // A base square and two targets moving it up by 10 and right by 4.
@@ -164,18 +138,6 @@ TEST(BlendShapes, UnusableTargetsAreSkipped) {
   deformMeshes(scene, tables, 10);
   expectWorking(scene.meshes[0], 0, 0, 10, 0);
   expectWorking(scene.meshes[0], 1, 1, 10, 0);
-}
-
-TEST(Deformation, MeshesWithoutSkinOrBlendKeepTheirLoadedPositions) {
-  Scene scene = turningJointScene();
-  Mesh mesh;
-  mesh.vertices.push_back(vertexAt(1, 2, 3));
-  mesh.vertices[0].deformed = {4, 5, 6, 1};
-  scene.meshes.push_back(mesh);
-  DeformTables tables;
-  pose(scene, 10);
-  deformMeshes(scene, tables, 10);
-  expectWorking(scene.meshes[0], 0, 4, 5, 6);
 }
 
 TEST(Deformation, ChangedGeometryIsRebakedInsteadOfReadOutOfBounds) {

@@ -96,18 +96,19 @@ TEST(TgaErrors, DimensionsThatTheFileCannotHoldAreRejected) {
 }
 
 TEST(TgaErrors, TextsOfTheCodes) {
-  EXPECT_STREQ(tgaErrorText(0), "no error");
-  EXPECT_STREQ(tgaErrorText(1), "bad image header");
-  EXPECT_STREQ(tgaErrorText(2), "cannot open file");
-  EXPECT_STREQ(tgaErrorText(3), "bad format argument");
-  EXPECT_STREQ(tgaErrorText(4), "unexpected end-of-file");
-  EXPECT_STREQ(tgaErrorText(5), "image contains no data");
-  EXPECT_STREQ(tgaErrorText(6), "found colormap for a grayscale image");
-  EXPECT_STREQ(tgaErrorText(7), "unsupported colormap entry size");
-  EXPECT_STREQ(tgaErrorText(8), "bad colormap");
-  EXPECT_STREQ(tgaErrorText(9), "cannot read from file");
-  EXPECT_STREQ(tgaErrorText(10), "unknown image type");
-  EXPECT_STREQ(tgaErrorText(11), "image has size 0 width or height (or both)");
+  const char* texts[] = {"no error",
+                         "bad image header",
+                         "cannot open file",
+                         "bad format argument",
+                         "unexpected end-of-file",
+                         "image contains no data",
+                         "found colormap for a grayscale image",
+                         "unsupported colormap entry size",
+                         "bad colormap",
+                         "cannot read from file",
+                         "unknown image type",
+                         "image has size 0 width or height (or both)"};
+  for (int code = 0; code < 12; ++code) EXPECT_STREQ(tgaErrorText(code), texts[code]);
   EXPECT_STREQ(tgaErrorText(12), "unknown error");
   EXPECT_STREQ(tgaErrorText(-1), "unknown error");
 }
@@ -123,14 +124,8 @@ TEST(TgaValues, ColourIsPremultipliedByAlpha) {
   EXPECT_EQ(pixel(*image, 0), (std::array<int, 4>{255, 255, 255, 255}));
   image = reader.decode(file({}, {40, 50, 60, 0}));
   EXPECT_EQ(pixel(*image, 0), (std::array<int, 4>{0, 0, 0, 0}));
-}
-
-TEST(TgaValues, NoDeclaredAlphaBitsMeansOpaque) {
-  TgaReader reader;
-  auto image = reader.decode(file({.descriptor = 0}, {10, 20, 30, 0}));
-  ASSERT_TRUE(image);
-  EXPECT_EQ(pixel(*image, 0), (std::array<int, 4>{30, 20, 10, 255}));
-  image = reader.decode(file({.depth = 24, .descriptor = 0}, {10, 20, 30}));
+  // Without declared alpha bits a 32-bit value is opaque.
+  image = reader.decode(file({.descriptor = 0}, {10, 20, 30, 0}));
   EXPECT_EQ(pixel(*image, 0), (std::array<int, 4>{30, 20, 10, 255}));
 }
 
@@ -166,15 +161,6 @@ TEST(TgaValues, ColourMapEntriesAreLookedUpFromTheFirstIndex) {
   EXPECT_EQ(pixel(*image, 2), (std::array<int, 4>{0, 0, 0, 255}));
 }
 
-TEST(TgaValues, GrayscaleBecomesGrey) {
-  TgaReader reader;
-  auto image =
-      reader.decode(file({.imageType = 3, .width = 2, .depth = 8, .descriptor = 0}, {0, 77}));
-  ASSERT_TRUE(image);
-  EXPECT_EQ(pixel(*image, 0), (std::array<int, 4>{0, 0, 0, 255}));
-  EXPECT_EQ(pixel(*image, 1), (std::array<int, 4>{77, 77, 77, 255}));
-}
-
 TEST(TgaRunLength, PacketsRepeatOrCopyAndStopAtTheLastPixel) {
   TgaReader reader;
   // 3 pixels: a run of 5 (two beyond the image), then a raw packet nobody reads.
@@ -204,25 +190,6 @@ TEST(TgaRunLength, TruncatedDataReadsAsZeroValues) {
   EXPECT_EQ(pixel(*image, 1), (std::array<int, 4>{0, 0, 0, 255}));
 }
 
-TEST(TgaPlacement, OrientationBitsPutTheFirstRowAtTheBottom) {
-  // A 2 x 2 image whose stored values are grey 1, 2, 3, 4 in file order;
-  // the buffer runs bottom-left, bottom-right, top-left, top-right.
-  const Bytes grey{1, 2, 3, 4};
-  const struct {
-    int descriptor;
-    std::array<int, 4> order;
-  } cases[] = {
-      {0x00, {1, 2, 3, 4}}, {0x10, {2, 1, 4, 3}}, {0x20, {3, 4, 1, 2}}, {0x30, {4, 3, 2, 1}}};
-  for (const auto& c : cases) {
-    TgaReader reader;
-    auto image = reader.decode(file(
-        {.imageType = 3, .width = 2, .height = 2, .depth = 8, .descriptor = c.descriptor}, grey));
-    ASSERT_TRUE(image);
-    for (int i = 0; i < 4; ++i)
-      EXPECT_EQ(pixel(*image, i)[0], c.order[i]) << c.descriptor << " " << i;
-  }
-}
-
 // --- Against ImageMagick ------------------------------------------------------
 
 std::string run(const std::string& command) {
@@ -240,9 +207,7 @@ class TgaAgainstImageMagick : public ::testing::Test {
  protected:
   void SetUp() override {
     if (run("command -v convert").empty()) GTEST_SKIP() << "ImageMagick's convert is not installed";
-    dir_ = std::filesystem::temp_directory_path() /
-           ("vashel_tga_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = std::filesystem::temp_directory_path() / ("vashel_tga_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_);
     // Opaque and half-transparent colours, a transparent pixel, and a 7 x 5
     // size so that rows and columns differ.
@@ -278,11 +243,6 @@ class TgaAgainstImageMagick : public ::testing::Test {
   std::string source_;
 };
 
-std::uint8_t premultiplied(int c, int alpha) {
-  const float k = 0.003921569f;
-  return static_cast<std::uint8_t>((alpha * k) * (c * k) * 255.0f);
-}
-
 // What the reader should store for a pixel ImageMagick reads as (r, g, b, a).
 using Expectation = std::array<int, 4> (*)(const std::uint8_t* rgba);
 
@@ -303,8 +263,12 @@ void compare(const std::string& path, const std::vector<std::uint8_t>& reference
   }
 }
 
+// Premultiplied with the reader's single-precision factor.
 std::array<int, 4> premultipliedRgba(const std::uint8_t* p) {
-  return {premultiplied(p[0], p[3]), premultiplied(p[1], p[3]), premultiplied(p[2], p[3]), p[3]};
+  auto scale = [a = p[3] * 0.003921569f](int c) {
+    return static_cast<int>(a * (c * 0.003921569f) * 255.0f);
+  };
+  return {scale(p[0]), scale(p[1]), scale(p[2]), p[3]};
 }
 
 // ImageMagick widens 5 bits by 255/31 with rounding; the reader by 8.2258f.
