@@ -86,7 +86,8 @@ void bakeCurve(AnimCurve& curve, int start, int end) {
   const std::size_t size = top < 0 ? 0 : static_cast<std::size_t>(top) + 1;
   curve.frames.resize(size, 0.0);
   std::vector<double>& table = curve.frames;
-  const std::size_t n = std::min({curve.times.size(), curve.values.size(), curve.tangentAngle.size()});
+  const std::size_t n =
+      std::min({curve.times.size(), curve.values.size(), curve.tangentAngle.size()});
   auto fillRange = [&](long long from, long long to, double value) {
     from = std::max(from, 0LL);
     to = std::min(to, static_cast<long long>(size) - 1);

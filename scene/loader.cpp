@@ -19,13 +19,10 @@
 namespace vashel {
 namespace {
 
-enum class Section { None, Mesh, Joint, SkinCluster, Camera, TextureData, AnimationSet, Light, Blend };
+enum class Section {
+  None, Mesh, Joint, SkinCluster, Camera, TextureData, AnimationSet, Light, Blend
+};
 
-// Bounds on what a few bytes of the file can make the loader allocate or
-// compute, so that a wild number costs a diagnostic instead of running out of
-// memory. Real characters stay far below them.
-constexpr std::int64_t kMaxTexturePixels = 1 << 26;  // all images together: 8192 × 8192
-constexpr std::int64_t kMaxBakedEntries = 1 << 25;   // all baked tables together: 256 MB
 
 constexpr double kDefaultCameraVfov = 37.84;
 constexpr double kPi = 3.14159265358979323846;
@@ -65,11 +62,15 @@ constexpr SectionKeyword kSectionKeywords[] = {
     {"light", Section::Light},
 };
 
-// Key comparison with the literal's length known, so that it compiles to a
-// few instructions.
+// Key comparison with the literal's length known, so that it unrolls into a
+// few instructions instead of a library call.
 template <std::size_t N>
 inline bool keyIs(std::string_view key, const char (&literal)[N]) {
-  return key.size() == N - 1 && std::memcmp(key.data(), literal, N - 1) == 0;
+  if (key.size() != N - 1) return false;
+  for (std::size_t i = 0; i + 1 < N; ++i) {
+    if (key[i] != literal[i]) return false;
+  }
+  return true;
 }
 
 // The node curve slot named by a key, or -1.
@@ -105,7 +106,9 @@ struct NamePositions {
 
 struct NameHash {
   using is_transparent = void;
-  std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+  std::size_t operator()(std::string_view name) const {
+    return std::hash<std::string_view>{}(name);
+  }
 };
 
 class NameIndex {
@@ -130,11 +133,13 @@ class NameIndex {
 }  // namespace
 
 struct SceneBuilder::State {
-  State(Scene& s, LoadHooks& h, LoadStatus& st) : scene(s), hooks(h), status(st) {}
+  State(Scene& s, LoadHooks& h, LoadStatus& st, LoadLimits l)
+      : scene(s), hooks(h), status(st), limits(l) {}
 
   Scene& scene;
   LoadHooks& hooks;
   LoadStatus& status;
+  const LoadLimits limits;
   std::vector<Diagnostic> diagnostics;
   std::size_t droppedDiagnostics = 0;
   long long recognized = 0;
@@ -147,6 +152,7 @@ struct SceneBuilder::State {
   int skinTarget = -1;
   std::vector<int> influenceList;
   std::vector<double> weights;  // reused by "weight" lines
+  std::vector<int> cornerParts;  // reused by "f" lines: v, t, n per corner
   NameIndex meshNames, jointNames;
   std::int64_t texturePixels = 0;
   std::int64_t bakedEntries = 0;
@@ -213,7 +219,7 @@ struct SceneBuilder::State {
 void SceneBuilder::State::bake(AnimCurve& curve) {
   const int end = std::min(scene.sceneEndFrame, kMaxBakedFrames - 1);
   const std::int64_t entries = end < 0 ? 0 : std::int64_t{end} + 1;
-  if (entries > kMaxBakedEntries - bakedEntries) {
+  if (entries > limits.bakedFrames - bakedEntries) {
     if (!bakeBudgetReported) {
       report("too many baked frames in all; further curves are read from their keys");
       bakeBudgetReported = true;
@@ -389,9 +395,13 @@ bool SceneBuilder::State::handleSectionHeader(std::string_view text, LineTokeniz
       created.name = tokens.next();
       texture = static_cast<int>(scene.textureImages.size()) - 1;
       pixelFill = 0;
-      if (width < 0 || height < 0 || width * height > kMaxTexturePixels - texturePixels) {
+      if (width < 0 || height < 0 || width * height > limits.texturePixels - texturePixels) {
         report("texture-data: size " + std::to_string(width) + " x " + std::to_string(height) +
-               " out of range; the image is left empty");
+               (width < 0 || height < 0 ? " out of range"
+                                        : " passes the limit of " +
+                                              std::to_string(limits.texturePixels) +
+                                              " pixels for all images") +
+               "; the image is left empty");
         texture = -1;
       } else {
         created.width = static_cast<int>(width);
@@ -504,10 +514,12 @@ void SceneBuilder::State::meshAttribute(std::string_view key, LineTokenizer& tok
     color.a = tokens.nextNumber();
     target.colors.push_back(color);
   } else if (readNodeCurve(target, key, tokens)) {
-  } else if (keyIs(key, "transparencyR:") || keyIs(key, "alphaGain:") || keyIs(key, "alphaOffset:") ||
-             keyIs(key, "colorR:") || keyIs(key, "colorG:") || keyIs(key, "colorB:") || keyIs(key, "diffuse:")) {
+  } else if (keyIs(key, "transparencyR:") || keyIs(key, "alphaGain:") ||
+             keyIs(key, "alphaOffset:") || keyIs(key, "colorR:") || keyIs(key, "colorG:") ||
+             keyIs(key, "colorB:") || keyIs(key, "diffuse:")) {
     AnimCurve curve;
-    const CurveKind kind = keyIs(key, "transparencyR:") ? CurveKind::Transparency : CurveKind::Plain;
+    const CurveKind kind =
+        keyIs(key, "transparencyR:") ? CurveKind::Transparency : CurveKind::Plain;
     if (!readCurve(tokens, kind, curve)) return;
     bake(curve);
     std::optional<AnimCurve>* slot = keyIs(key, "alphaOffset:") ? &target.alphaOffset
@@ -550,10 +562,9 @@ void SceneBuilder::State::meshAttribute(std::string_view key, LineTokenizer& tok
 }
 
 void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
-  MeshFace face;
-  face.vertex.reserve(4);
-  face.texcoord.reserve(4);
-  face.normal.reserve(4);
+  // Corners gather in a reused list first, so a face costs exactly its three
+  // index lists.
+  cornerParts.clear();
   bool beyond = false;
   while (tokens.hasToken()) {
     std::string_view corner;
@@ -570,14 +581,21 @@ void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
         return;
       }
       if (parts[i] >= 0 && static_cast<std::uint64_t>(parts[i]) >= sizes[i]) beyond = true;
+      cornerParts.push_back(static_cast<int>(parts[i]));
     }
-    face.vertex.push_back(static_cast<int>(parts[0]));
-    face.texcoord.push_back(static_cast<int>(parts[1]));
-    face.normal.push_back(static_cast<int>(parts[2]));
   }
   if (beyond) pendingFaces.push_back({mesh, target.faces.size(), line});
   makeRoom(target.faces, " f ");
-  target.faces.push_back(std::move(face));
+  MeshFace& face = target.faces.emplace_back();
+  const std::size_t corners = cornerParts.size() / 3;
+  face.vertex.reserve(corners);
+  face.texcoord.reserve(corners);
+  face.normal.reserve(corners);
+  for (std::size_t c = 0; c < corners; ++c) {
+    face.vertex.push_back(cornerParts[3 * c]);
+    face.texcoord.push_back(cornerParts[3 * c + 1]);
+    face.normal.push_back(cornerParts[3 * c + 2]);
+  }
 }
 
 void SceneBuilder::State::jointAttribute(std::string_view key, LineTokenizer& tokens) {
@@ -746,7 +764,9 @@ void SceneBuilder::State::dropBadFaces() {
     const MeshFace& face = target.faces[pending.face];
     auto within = [](const std::vector<int>& indices, std::size_t size) {
       return std::all_of(indices.begin(), indices.end(),
-                         [&](int index) { return index < 0 || static_cast<std::size_t>(index) < size; });
+                         [&](int index) {
+                           return index < 0 || static_cast<std::size_t>(index) < size;
+                         });
     };
     if (within(face.vertex, target.vertices.size()) &&
         within(face.texcoord, target.texcoords.size()) &&
@@ -852,7 +872,8 @@ void SceneBuilder::State::finish(const LoadOptions& options) {
   const int frame = safeRoundFrame(hooks.startPlayback(scene, startupSlot));
   for (Joint& j : scene.joints) {
     for (int axis = 0; axis < 3; ++axis) {
-      j.cachedRotation[axis] = evaluateCurve(j.curve(static_cast<CurveSlot>(RotateX + axis)), frame);
+      const auto slot = static_cast<CurveSlot>(RotateX + axis);
+      j.cachedRotation[axis] = evaluateCurve(j.curve(slot), frame);
     }
   }
 
@@ -866,8 +887,8 @@ void SceneBuilder::State::finish(const LoadOptions& options) {
 
 // ---------------------------------------------------------------------------
 
-SceneBuilder::SceneBuilder(Scene& scene, LoadHooks& hooks, LoadStatus& status)
-    : state_(std::make_unique<State>(scene, hooks, status)) {}
+SceneBuilder::SceneBuilder(Scene& scene, LoadHooks& hooks, LoadStatus& status, LoadLimits limits)
+    : state_(std::make_unique<State>(scene, hooks, status, limits)) {}
 SceneBuilder::~SceneBuilder() = default;
 
 void SceneBuilder::readLines(std::span<const char> text, SceneVariant variant) {
@@ -880,7 +901,7 @@ std::vector<Diagnostic> SceneBuilder::takeDiagnostics() { return std::move(state
 
 std::vector<Diagnostic> parseScene(std::span<const char> text, const LoadOptions& options,
                                    Scene& scene, LoadHooks& hooks, LoadStatus& status) {
-  SceneBuilder builder(scene, hooks, status);
+  SceneBuilder builder(scene, hooks, status, options.limits);
   builder.readLines(text, options.variant);
   builder.finish(options);
   return builder.takeDiagnostics();
@@ -941,7 +962,8 @@ int tryLoadScene(const std::string& fileName, Scene& scene, LoadHooks& hooks, Lo
     return 1;
   } catch (const MYERRORCODE& error) {
     status.loadState = -1;
-    std::fputs(error.code == 1 ? "ファイルないよ\n" : "何がなにやら、とにかくエラー\n", stderr);
+    std::fputs(error.code == 1 ? "ファイルないよ\n" : "何がなにやら、とにかくエラー\n",
+               stderr);
     return 0;
   }
 }

@@ -65,10 +65,18 @@ class LoadHooks {
 // The application title the loader restores at the end of loading.
 inline constexpr std::string_view kApplicationTitle = "Vashel";
 
+// Ceilings on what a few bytes of text can make the loader allocate; content
+// past them is ignored with a diagnostic. Real characters stay far below.
+struct LoadLimits {
+  long long texturePixels = 1LL << 26;  // all embedded images together: 8192 × 8192
+  long long bakedFrames = 1LL << 25;    // entries of all baked tables together: 256 MB
+};
+
 struct LoadOptions {
   SceneVariant variant = SceneVariant::Plain;
   // The companion message files, in reading order; a missing one is skipped.
   std::vector<std::string> messageFiles;
+  LoadLimits limits;
 };
 
 // Parses scene text (the whole file) into `scene`, which should be fresh, and

@@ -13,7 +13,9 @@ namespace {
 
 constexpr int kLineBufferSize = 512;  // lines of at most 511 bytes
 
-bool isShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool isShiftJisLead(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // Backslash-n pairs become a space and a line break. The second byte of a
 // double-byte character may be 0x5C, which is not a backslash there.

@@ -13,7 +13,7 @@ namespace vashel {
 
 class SceneBuilder {
  public:
-  SceneBuilder(Scene& scene, LoadHooks& hooks, LoadStatus& status);
+  SceneBuilder(Scene& scene, LoadHooks& hooks, LoadStatus& status, LoadLimits limits = {});
   ~SceneBuilder();
   SceneBuilder(const SceneBuilder&) = delete;
   SceneBuilder& operator=(const SceneBuilder&) = delete;

@@ -229,6 +229,11 @@ inline std::uint64_t specialBytes(std::uint64_t v) {
          zeroBytes(~v) | zeroBytes(v);
 }
 
+// The low 32 bits of a 64-bit integer, as a signed 32-bit pattern.
+inline std::int32_t lowBits(std::int64_t value) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
+}
+
 inline bool isLineSpecial(char c) {
   return c == '\n' || c == '\r' || c == '\0' || static_cast<unsigned char>(c) == 0xFF;
 }
@@ -260,14 +265,15 @@ inline void swapHalves(std::span<char> line) {
 
 double parseNumber(std::string_view text) {
   const char* stop = nullptr;
-  return parseNumberPrefix(text.data(), text.data() + text.size(), text.data() + text.size(), &stop);
+  const char* end = text.data() + text.size();
+  return parseNumberPrefix(text.data(), end, end, &stop);
 }
 
 std::int32_t toInt32(double value) {
   // The range check keeps the conversion defined; 2^63 itself is out of range.
   if (!(value > -9223372036854775808.0 && value < 9223372036854775808.0)) return 0;
   const auto wide = static_cast<std::int64_t>(value);
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(wide)));
+  return lowBits(wide);
 }
 
 std::int32_t parseInteger(std::string_view text) {
@@ -276,7 +282,7 @@ std::int32_t parseInteger(std::string_view text) {
   std::int64_t value = 0;
   const char* stop = nullptr;
   if (parseSmallInteger(first, last, last, &value, &stop)) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
+    return lowBits(value);
   }
   return toInt32(parseNumberPrefix(first, last, last, &stop));
 }
@@ -407,7 +413,7 @@ std::int32_t LineTokenizer::nextInteger() {
   const char* stop = start;
   std::int32_t value;
   if (parseSmallInteger(start, limit, readable_, &small, &stop)) {
-    value = static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(small)));
+    value = lowBits(small);
   } else {
     value = toInt32(parseNumberPrefix(start, limit, readable_, &stop));
   }

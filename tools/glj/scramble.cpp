@@ -46,7 +46,10 @@ int convert(const std::vector<std::string>& args, bool scramble) {
     std::size_t end = pos;
     while (end < input.size() && input[end] != '\n' && input[end] != '\r') ++end;
     std::size_t next = end;
-    if (next < input.size()) next += input[next] == '\r' && next + 1 < input.size() && input[next + 1] == '\n' ? 2 : 1;
+    if (next < input.size()) {
+      const bool crLf = input[next] == '\r' && next + 1 < input.size() && input[next + 1] == '\n';
+      next += crLf ? 2 : 1;
+    }
     ++lineNumber;
     std::string line(input.data() + pos, end - pos);
     if (kVariant && line.starts_with(kFileMarker)) {
@@ -59,7 +62,8 @@ int convert(const std::vector<std::string>& args, bool scramble) {
           char hex[8];
           std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(c));
           return fail(args[0] + ":" + std::to_string(lineNumber) + ": byte " + hex +
-                      " cannot be scrambled (it would read as a line break or the end of the data)");
+                      " cannot be scrambled (it would read as a line break or the end of the "
+                      "data)");
         }
       }
       scrambleLine(line);
