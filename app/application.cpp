@@ -5,10 +5,12 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/desktop_window.h"
@@ -59,6 +61,20 @@ int readMenuSetting(AppState& state, const SettingsStore& store, int menuId, con
   if (menuId != 0) state.trayMenu.setChecked(menuId, value == 1);
   return static_cast<int>(value);
 }
+
+// The window manager's close request ends the program the way a destroyed
+// window does; otherwise the character would vanish while the process kept
+// running with nothing to show and no way to reach it.
+class CloseEndsProgram final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Close) QCoreApplication::quit();
+    return QObject::eventFilter(watched, event);
+  }
+};
 
 }  // namespace
 
@@ -157,6 +173,13 @@ int Application::startApplication(const std::string& sceneFileName) {
   window_ = std::make_unique<DesktopWindow>(QString::fromUtf8(kDisplayName));
   window_->setInput(this);
   window_->setMoveCallback([this](int wx, int wy) { windowMoved(state_, *this, wx, wy); });
+  window_->installEventFilter(new CloseEndsProgram(window_.get()));
+  // A changed display restarts the frame clock.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QObject::connect(screen, &QScreen::geometryChanged, window_.get(), [this] {
+      timer_->armTick(static_cast<int>(state_.player.clock.framePeriod));
+    });
+  }
   window_->resize(state.render.windowWidth, state.render.windowHeight);
   window_->moveTo(x, y);
   state.shell.windowX = x;
@@ -198,7 +221,9 @@ void Application::initMainWindow() {
   gl_ = std::make_unique<GlContext>();
   if (!gl_->create(state.render.windowWidth, state.render.windowHeight)) {
     std::fprintf(stderr, "OpenGL: %s\n", gl_->error().c_str());
-    ui_->messageBox("", "レンダリングコンテキスト作成失敗");
+    MessageBoxOptions options;
+    options.ownedByMainWindow = true;
+    ui_->messageBox("", "レンダリングコンテキスト作成失敗", MessageIcon::None, options);
   } else {
     state.render.readBuffer = gl_->readBuffer();
     initFontsAndViewport(state.render, state.render.windowWidth, state.render.windowHeight);
@@ -259,7 +284,17 @@ void Application::renderFrame(bool scheduleNext) {
 }
 
 void Application::present(const FrameView& frame) {
-  if (window_) window_->presentFrame(frame.bgra.data(), frame.width, frame.height);
+  if (!window_) return;
+  // A frame like the one on screen (a held pose, a redraw while stopped)
+  // costs a compare instead of a new picture, shape and upload.
+  if (frame.width == shownWidth_ && frame.height == shownHeight_ &&
+      std::equal(frame.bgra.begin(), frame.bgra.end(), shownFrame_.begin(), shownFrame_.end())) {
+    return;
+  }
+  if (!window_->presentFrame(frame.bgra.data(), frame.width, frame.height)) return;
+  shownFrame_.assign(frame.bgra.begin(), frame.bgra.end());
+  shownWidth_ = frame.width;
+  shownHeight_ = frame.height;
 }
 
 ClientPoint Application::cursorPosition() {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/shell.h"
@@ -76,6 +77,10 @@ class Application final : public ShellPort,
   std::unique_ptr<QtTickTimer> timer_;
   std::unique_ptr<MailServer> mail_;
   FrameServices services_;
+  // The frame the window shows, so that an identical one is not shown again.
+  std::vector<std::uint8_t> shownFrame_;
+  int shownWidth_ = 0;
+  int shownHeight_ = 0;
 };
 
 }  // namespace vashel

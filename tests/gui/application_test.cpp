@@ -1,0 +1,477 @@
+// The desktop program on a bare X server, driven from outside as a user
+// would: its window, dragging, turning, the debug keys, the mail notice, the
+// see-through outline, how it ends, and its start-up under a Wayland session.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "gui/display.h"
+
+namespace vashel {
+namespace {
+
+using testing::describe;
+using testing::grabScreen;
+using testing::sameColour;
+
+constexpr QRgb kDesktop = 0xff2040c0;  // the backdrop's blue
+constexpr int kWidth = 240;           // the sample's window size
+constexpr int kHeight = 320;
+
+// A full-screen window standing for the desktop: it shows wherever the
+// character is see-through and counts the clicks that reach it.
+class Backdrop final : public QWidget {
+ public:
+  Backdrop() : QWidget(nullptr, Qt::FramelessWindowHint) { setGeometry(0, 0, 1024, 768); }
+  int presses = 0;
+
+ protected:
+  void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(kDesktop)); }
+  void mousePressEvent(QMouseEvent*) override { ++presses; }
+};
+
+struct Geometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+QString xdotoolOutput(const QStringList& args) {
+  return QString::fromUtf8(testing::runTool(QStringLiteral("xdotool"), args).out).trimmed();
+}
+
+std::optional<Geometry> geometryOf(const QString& window) {
+  const QString text = xdotoolOutput({"getwindowgeometry", "--shell", window});
+  Geometry g;
+  int found = 0;
+  for (const QString& line : text.split('\n')) {
+    const auto parts = line.split('=');
+    if (parts.size() != 2) continue;
+    const int value = parts[1].toInt();
+    if (parts[0] == "X") g.x = value, ++found;
+    if (parts[0] == "Y") g.y = value, ++found;
+    if (parts[0] == "WIDTH") g.width = value, ++found;
+    if (parts[0] == "HEIGHT") g.height = value, ++found;
+  }
+  if (found != 4) return std::nullopt;
+  return g;
+}
+
+// Visible windows of process `pid` whose title is exactly `title` (no
+// pattern characters). The process id keeps out windows of a character that
+// ended a moment ago and that the X server has not yet taken down.
+QStringList visibleWindows(qint64 pid, const QString& title) {
+  const QString ids = xdotoolOutput({"search", "--all", "--onlyvisible", "--pid",
+                                     QString::number(pid), "--name", "^" + title + "$"});
+  return ids.isEmpty() ? QStringList() : ids.split('\n');
+}
+
+void xdotool(const QStringList& args) { testing::xdotool(args); }
+
+// A real key press and release (XTEST) with the pointer over `at`: keys that
+// close a window or end the program go this way, since a synthetic release
+// sent to the window would find it gone.
+void keyOver(QPoint at, const QString& key) {
+  xdotool({"mousemove", QString::number(at.x()), QString::number(at.y())});
+  xdotool({"key", key});
+}
+
+QPoint centreOf(const QString& window) {
+  const auto g = geometryOf(window);
+  EXPECT_TRUE(g.has_value()) << "window " << window.toStdString() << " is gone";
+  return g ? QPoint(g->x + g->width / 2, g->y + g->height / 2) : QPoint();
+}
+
+// One run of build/bin/vashel on the sample, with a private home, settings
+// folder and mail socket.
+class Character {
+ public:
+  explicit Character(QStringList args = {QStringLiteral("data.glj")}) : args_(std::move(args)) {
+    QDir(dir_.path()).mkpath("config");
+    QDir(dir_.path()).mkpath("runtime");
+    QFile::setPermissions(dir_.filePath("runtime"), QFileDevice::ReadOwner |
+                                                        QFileDevice::WriteOwner |
+                                                        QFileDevice::ExeOwner);
+    env_ = QProcessEnvironment::systemEnvironment();
+    env_.insert("HOME", dir_.path());
+    env_.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
+    env_.insert("XDG_RUNTIME_DIR", dir_.filePath("runtime"));
+    env_.insert("VASHEL_MAIL_SOCKET", dir_.filePath("mail"));
+  }
+  ~Character() {
+    if (process_.state() != QProcess::NotRunning) {
+      process_.kill();
+      process_.waitForFinished(3000);
+    }
+  }
+
+  QProcessEnvironment& environment() { return env_; }
+  QStringList windows(const QString& title) { return visibleWindows(process_.processId(), title); }
+
+  void start() {
+    process_.setProcessEnvironment(env_);
+    process_.setWorkingDirectory(QStringLiteral(VASHEL_SAMPLE_DIR));
+    process_.start(QStringLiteral(VASHEL_BIN_DIR "/vashel"), args_);
+    ASSERT_TRUE(process_.waitForStarted(5000)) << "cannot start vashel";
+  }
+
+  // Waits for `text` in standard output after position `from`; returns the
+  // position after it, or -1.
+  qsizetype waitForOutput(const QByteArray& text, qsizetype from = 0, int timeoutMs = 5000) {
+    qsizetype at = -1;
+    (void)QTest::qWaitFor(
+        [&] {
+          out_ += process_.readAllStandardOutput();
+          at = out_.indexOf(text, from);
+          return at >= 0 || process_.state() == QProcess::NotRunning;
+        },
+        timeoutMs);
+    out_ += process_.readAllStandardOutput();
+    at = out_.indexOf(text, from);
+    return at < 0 ? -1 : at + text.size();
+  }
+  const QByteArray& output() {
+    out_ += process_.readAllStandardOutput();
+    return out_;
+  }
+
+  // The character's window once the loading has ended and it shows.
+  QString window() {
+    if (waitForOutput("続きです\n", 0, 15000) < 0) {
+      ADD_FAILURE() << "the loading did not end; output:\n" << out_.toStdString();
+      return {};
+    }
+    QString found;
+    (void)QTest::qWaitFor(
+        [&] {
+          for (const QString& id : windows(QStringLiteral("Vashel"))) {
+            const auto g = geometryOf(id);
+            if (g && g->width == kWidth && g->height == kHeight) found = id;
+          }
+          return !found.isEmpty();
+        },
+        10000);
+    EXPECT_FALSE(found.isEmpty()) << "no character window";
+    QTest::qWait(300);  // the first frames reach the screen
+    return found;
+  }
+
+  // The exit code once the program has ended, or -1 when it goes on running.
+  int waitForExit(int timeoutMs = 5000) {
+    if (!QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, timeoutMs)) {
+      return -1;
+    }
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -2;
+  }
+
+  // vashel-mail COUNT against this character; returns its exit code.
+  int sendMail(const QString& count) {
+    QProcess sender;
+    sender.setProcessEnvironment(env_);
+    sender.start(QStringLiteral(VASHEL_BIN_DIR "/vashel-mail"), {count});
+    EXPECT_TRUE(sender.waitForStarted(5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return sender.state() == QProcess::NotRunning; }, 10000));
+    return sender.exitCode();
+  }
+
+ private:
+  QStringList args_;
+  QTemporaryDir dir_;
+  QProcessEnvironment env_;
+  QProcess process_;
+  QByteArray out_;
+};
+
+// A screen point well inside the character: the centre of a 9 × 9 block of
+// non-desktop pixels, nearest to the window's centre.
+std::optional<QPoint> characterPoint(const QImage& screen, const Geometry& g) {
+  const QPoint centre(g.x + g.width / 2, g.y + g.height / 2);
+  std::optional<QPoint> best;
+  int bestDistance = 0;
+  for (int y = g.y + 4; y < g.y + g.height - 4; y += 2) {
+    for (int x = g.x + 4; x < g.x + g.width - 4; x += 2) {
+      bool solid = true;
+      for (int dy = -4; dy <= 4 && solid; ++dy) {
+        for (int dx = -4; dx <= 4 && solid; ++dx) {
+          solid = !sameColour(screen.pixel(x + dx, y + dy), kDesktop);
+        }
+      }
+      const int distance = (QPoint(x, y) - centre).manhattanLength();
+      if (solid && (!best || distance < bestDistance)) {
+        best = QPoint(x, y);
+        bestDistance = distance;
+      }
+    }
+  }
+  return best;
+}
+
+QStringList point(int x, int y) { return {QString::number(x), QString::number(y)}; }
+
+class VashelProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    backdrop_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop_));
+  }
+
+  // Starts the character and finds a point on it.
+  void startOnDesktop() {
+    character_.start();
+    window_ = character_.window();
+    ASSERT_FALSE(window_.isEmpty());
+    const auto g = geometryOf(window_);
+    ASSERT_TRUE(g.has_value());
+    geometry_ = *g;
+    const auto p = characterPoint(grabScreen(), geometry_);
+    ASSERT_TRUE(p.has_value()) << "no character pixels in the window";
+    onCharacter_ = *p;
+  }
+
+  Backdrop backdrop_;
+  Character character_;
+  QString window_;
+  Geometry geometry_;
+  QPoint onCharacter_;
+};
+
+TEST_F(VashelProgramTest, ShowsTheCharacterAndTheDesktopAroundIt) {
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  const QImage screen = grabScreen();
+  const Geometry& g = geometry_;
+  int covered = 0;
+  for (int y = g.y; y < g.y + g.height; ++y) {
+    for (int x = g.x; x < g.x + g.width; ++x) {
+      if (!sameColour(screen.pixel(x, y), kDesktop)) ++covered;
+    }
+  }
+  // The figure covers part of the window, the rest shows the desktop.
+  const int area = g.width * g.height;
+  EXPECT_GT(covered, area / 20);
+  EXPECT_LT(covered, area * 3 / 4);
+  // The corners of the window, and its whole top row, are see-through.
+  for (const QPoint p : {QPoint(g.x + 1, g.y + 1), QPoint(g.x + g.width - 2, g.y + 1),
+                         QPoint(g.x + 1, g.y + g.height - 2),
+                         QPoint(g.x + g.width - 2, g.y + g.height - 2)}) {
+    EXPECT_TRUE(sameColour(screen.pixel(p), kDesktop))
+        << p.x() << "," << p.y() << " shows " << describe(screen.pixel(p));
+  }
+  for (int x = g.x; x < g.x + g.width; ++x) {
+    ASSERT_TRUE(sameColour(screen.pixel(x, g.y), kDesktop)) << "top row at x " << x;
+  }
+
+  // Clicks on see-through pixels reach the desktop; clicks on her do not.
+  xdotool({"mousemove", QString::number(g.x + 1), QString::number(g.y + 1)});
+  xdotool({"click", "1"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return backdrop_.presses == 1; }, 2000));
+  QTest::qWait(600);  // not a double-click with the next one
+  xdotool({"mousemove", QString::number(onCharacter_.x()), QString::number(onCharacter_.y())});
+  xdotool({"click", "1"});
+  QTest::qWait(200);
+  EXPECT_EQ(backdrop_.presses, 1);
+}
+
+TEST_F(VashelProgramTest, LeftDragMovesTheWindowByTheDragDistance) {
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  const QPoint p = onCharacter_;
+  xdotool(QStringList{"mousemove"} + point(p.x(), p.y()));
+  xdotool({"mousedown", "1"});
+  xdotool(QStringList{"mousemove"} + point(p.x() - 50, p.y() - 30));
+  xdotool(QStringList{"mousemove"} + point(p.x() - 150, p.y() - 100));
+  xdotool(QStringList{"mousemove"} + point(p.x() - 170, p.y() - 120));
+  xdotool({"mouseup", "1"});
+  std::optional<Geometry> moved;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        moved = geometryOf(window_);
+        return moved && moved->x == geometry_.x - 170 && moved->y == geometry_.y - 120;
+      },
+      3000))
+      << "from " << geometry_.x << "," << geometry_.y << " to "
+      << (moved ? moved->x : -1) << "," << (moved ? moved->y : -1);
+  EXPECT_EQ(backdrop_.presses, 0);
+
+  // The character follows: her pixels stand at the new place.
+  const QImage screen = grabScreen();
+  EXPECT_FALSE(sameColour(screen.pixel(p.x() - 170, p.y() - 120), kDesktop));
+}
+
+TEST_F(VashelProgramTest, ThreeQuickClicksAreOneDoubleClick) {
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  const QPoint p = onCharacter_;
+  xdotool(QStringList{"mousemove"} + point(p.x(), p.y()));
+  xdotool({"click", "--repeat", "3", "--delay", "60", "1"});
+  // The hand-made double-click prints the point in the window and 513.
+  const QByteArray line = QStringLiteral(" %1 %2 513\n")
+                              .arg(p.x() - geometry_.x)
+                              .arg(p.y() - geometry_.y)
+                              .toUtf8();
+  ASSERT_GE(character_.waitForOutput(line), 0) << character_.output().toStdString();
+  QTest::qWait(500);
+  EXPECT_EQ(character_.output().count(" 513\n"), 1);
+  const auto g = geometryOf(window_);
+  ASSERT_TRUE(g.has_value());
+  EXPECT_EQ(g->x, geometry_.x) << "clicks in place move nothing";
+}
+
+TEST_F(VashelProgramTest, RightDragTurnsTheViewWithPitchClamped) {
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  const QPoint p = onCharacter_;
+  xdotool(QStringList{"mousemove"} + point(p.x(), p.y()));
+  xdotool({"mousedown", "3"});
+  xdotool(QStringList{"mousemove"} + point(p.x() + 30, p.y() + 10));
+  xdotool(QStringList{"mousemove"} + point(p.x() + 60, p.y() + 20));
+  xdotool({"mouseup", "3"});
+  qsizetype at = character_.waitForOutput("[VIEW] yaw 60 pitch 20\n");
+  ASSERT_GE(at, 0) << character_.output().toStdString();
+  EXPECT_GE(character_.output().indexOf("ボタンダウン\nWM_RBUTTONDOWN draw\n"), 0);
+
+  // Down and further down: the pitch stops at 45; the yaw goes on past a
+  // turn. The press must land on her again: the release point may not.
+  const auto q = characterPoint(grabScreen(), geometry_);
+  ASSERT_TRUE(q.has_value());
+  xdotool(QStringList{"mousemove"} + point(q->x(), q->y()));
+  xdotool({"mousedown", "3"});
+  xdotool(QStringList{"mousemove"} + point(q->x(), q->y() + 60));
+  xdotool(QStringList{"mousemove"} + point(q->x() - 400, q->y() + 60));
+  xdotool({"mouseup", "3"});
+  EXPECT_GE(character_.waitForOutput("[VIEW] yaw -340 pitch 45\n", at), 0)
+      << character_.output().toStdString();
+  const auto g = geometryOf(window_);
+  ASSERT_TRUE(g.has_value());
+  EXPECT_EQ(g->x, geometry_.x) << "turning does not move the window";
+}
+
+TEST_F(VashelProgramTest, DebugKeysPrintTheirLines) {
+  character_.start();
+  window_ = character_.window();
+  ASSERT_FALSE(window_.isEmpty());
+  qsizetype at = 0;
+  const struct {
+    const char* key;
+    QByteArray expected;
+  } keys[] = {{"j", "[KEY (j)]\n  Joint ON\n"},
+              {"p", "[KEY (p)]\n  Polygon OFF\n"},
+              {"p", "[KEY (p)]\n  Polygon ON\n"},
+              {"space", "[KEY ( )]\n  Pause\n  KeyCommand draw\n"},
+              {"period", "[KEY (.)]\n  Next frame["},
+              {"x", "[KEY (x)]\n  undefined\n  KeyCommand draw\n"}};
+  for (const auto& k : keys) {
+    xdotool({"key", "--window", window_, k.key});
+    const qsizetype next = character_.waitForOutput(k.expected, at);
+    ASSERT_GE(next, 0) << k.key << ":\n" << character_.output().toStdString();
+    if (k.expected.endsWith("[")) {
+      // Paused, nothing else prints: the frame number and the draw follow.
+      const QString rest = QString::fromUtf8(character_.output().mid(next));
+      EXPECT_TRUE(QRegularExpression("^\\d+\\]\n  KeyCommand draw\n").match(rest).hasMatch())
+          << rest.toStdString();
+    }
+    at = next;
+  }
+}
+
+TEST_F(VashelProgramTest, TheSameMailCountTwiceShowsOneNotice) {
+  character_.start();
+  window_ = character_.window();
+  ASSERT_FALSE(window_.isEmpty());
+  ASSERT_EQ(character_.sendMail("3"), 0);
+  QStringList boxes;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        boxes = character_.windows(QStringLiteral("POP3 NOTIFY"));
+        return !boxes.isEmpty();
+      },
+      5000))
+      << "no notice";
+  // The same count again while the box is open: taken, but no second box.
+  EXPECT_EQ(character_.sendMail("3"), 0);
+  QTest::qWait(500);
+  EXPECT_EQ(character_.windows(QStringLiteral("POP3 NOTIFY")).size(), 1);
+
+  keyOver(centreOf(boxes.first()), "Return");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return character_.windows(QStringLiteral("POP3 NOTIFY")).isEmpty(); }, 5000))
+      << "Return did not close the notice";
+  EXPECT_EQ(character_.sendMail("3"), 0);
+  QTest::qWait(500);
+  EXPECT_TRUE(character_.windows(QStringLiteral("POP3 NOTIFY")).isEmpty());
+}
+
+TEST_F(VashelProgramTest, EscapeQuitsWithExitCodeZero) {
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  keyOver(onCharacter_, "Escape");
+  EXPECT_EQ(character_.waitForExit(), 0);
+}
+
+// Asks the window to close the way a window manager does (WM_DELETE_WINDOW).
+void requestClose(const QString& window) {
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  ASSERT_EQ(xcb_connection_has_error(connection), 0);
+  const auto atom = [&](const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t value = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return value;
+  };
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = window.toUInt();
+  event.type = atom("WM_PROTOCOLS");
+  event.data.data32[0] = atom("WM_DELETE_WINDOW");
+  event.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                 reinterpret_cast<const char*>(&event));
+  xcb_flush(connection);
+  xcb_disconnect(connection);
+}
+
+TEST_F(VashelProgramTest, AWindowManagersCloseEndsTheProgram) {
+  character_.start();
+  window_ = character_.window();
+  ASSERT_FALSE(window_.isEmpty());
+  requestClose(window_);
+  EXPECT_EQ(character_.waitForExit(), 0) << "the character went away but the program ran on";
+}
+
+TEST(VashelProgram, AMissingSceneShowsTheErrorBoxAndExitsWithOne) {
+  Character character({QStringLiteral("no-such-scene.glj")});
+  character.start();
+  QStringList boxes;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        boxes = character.windows(QStringLiteral("ERROR"));
+        return !boxes.isEmpty();
+      },
+      10000))
+      << "no error box; windows:\n"
+      << testing::runTool(QStringLiteral("xwininfo"), {"-root", "-tree"}).out.toStdString();
+  EXPECT_EQ(character.waitForExit(200), -1) << "the box waits for the user";
+  keyOver(centreOf(boxes.first()), "Return");
+  EXPECT_EQ(character.waitForExit(), 1);
+  EXPECT_TRUE(character.windows(QStringLiteral("Vashel")).isEmpty());
+}
+
+TEST_F(VashelProgramTest, StartsThroughX11UnderAWaylandSessionWithoutAServer) {
+  character_.environment().insert("WAYLAND_DISPLAY", "wayland-vashel-test-absent");
+  character_.environment().insert("XDG_SESSION_TYPE", "wayland");
+  character_.environment().remove("QT_QPA_PLATFORM");
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  keyOver(onCharacter_, "Escape");
+  EXPECT_EQ(character_.waitForExit(), 0);
+}
+
+}  // namespace
+}  // namespace vashel
