@@ -27,11 +27,8 @@ double startPlayback(Player& player, Scene& scene, int startupSlot) {
 }
 
 int findActionByName(const Scene& scene, std::string_view name) {
-  if (name.empty()) return -1;  // empty slots have empty names; they name nothing
-  for (std::size_t i = 0; i < scene.actions.size(); ++i) {
-    if (scene.actions[i].name == name) return static_cast<int>(i);
-  }
-  return -1;
+  // Empty slots have empty names; they name nothing.
+  return name.empty() ? -1 : scene.findAction(name);
 }
 
 void rebuildActions(Player& player, Scene& scene, std::span<const AnimDefinition> records) {

@@ -27,9 +27,10 @@ bool inRange(int index, std::size_t size) {
 const double* workingPositionOf(const Mesh& mesh, int v) { return &mesh.vertexArray[4 * v]; }
 
 // Working positions exist for every vertex once the deformation tables are
-// baked; a corner naming another vertex is left out.
-bool usableVertex(const Mesh& mesh, int v) {
-  return inRange(v, mesh.vertices.size()) && mesh.vertexArray.size() >= 4 * mesh.vertices.size();
+// baked, and for none before; a corner naming another vertex is left out.
+// Worked out once per mesh, then checked per corner with inRange.
+std::size_t usableVertexCount(const Mesh& mesh) {
+  return mesh.vertexArray.size() >= 4 * mesh.vertices.size() ? mesh.vertices.size() : 0;
 }
 
 int cornerIndex(const std::vector<int>& list, std::size_t corner) {
@@ -38,10 +39,11 @@ int cornerIndex(const std::vector<int>& list, std::size_t corner) {
 
 void drawGuide(const Mesh& mesh) {
   glColor3f(1.0f, 1.0f, 1.0f);
+  const std::size_t usable = usableVertexCount(mesh);
   for (const MeshFace& face : mesh.faces) {
     glBegin(GL_LINE_LOOP);
     for (int v : face.vertex) {
-      if (usableVertex(mesh, v)) glVertex3dv(workingPositionOf(mesh, v));
+      if (inRange(v, usable)) glVertex3dv(workingPositionOf(mesh, v));
     }
     glEnd();
   }
@@ -52,11 +54,12 @@ void drawGuide(const Mesh& mesh) {
 void drawOutline(const Mesh& mesh) {
   glDepthMask(GL_FALSE);
   glColor3f(0.2f, 0.2f, 0.2f);
+  const std::size_t usable = usableVertexCount(mesh);
   for (const MeshFace& face : mesh.faces) {
     glBegin(GL_POLYGON);
     for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
       const int v = face.vertex[corner];
-      if (!usableVertex(mesh, v)) continue;
+      if (!inRange(v, usable)) continue;
       const double* p = workingPositionOf(mesh, v);
       const int n = cornerIndex(face.normal, corner);
       if (inRange(n, mesh.normals.size())) {
@@ -100,11 +103,12 @@ double applyMaterial(const Mesh& mesh, int f) {
 // only: a vertex colour there would overwrite the pick colour.
 void drawFaces(const Mesh& mesh, bool pickPass, double alphaFactor) {
   const bool vertexColors = !pickPass && !mesh.colors.empty();
+  const std::size_t usable = usableVertexCount(mesh);
   for (const MeshFace& face : mesh.faces) {
     glBegin(GL_POLYGON);
     for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
       const int v = face.vertex[corner];
-      if (!usableVertex(mesh, v)) continue;
+      if (!inRange(v, usable)) continue;
       if (!pickPass) {
         if (vertexColors && inRange(v, mesh.colors.size()) && mesh.colors[v].r >= 0.0) {
           const VertexColor& c = mesh.colors[v];
@@ -225,9 +229,12 @@ int drawScene(RenderState& state, Scene& scene, PlayerClock& clock, std::int32_t
   // The joint display belongs to the picture: its coloured lines in the pick
   // pass would decode as meshes.
   if (state.flags.joint && !pickPass) drawJoints(scene);
-  if (updatePose && state.sceneChanged) deformMeshes(scene, state.deform, clock.currentFrame);
-  // Meshes never deformed still need their working positions.
-  ensureDeformationTables(scene, state.deform);
+  if (updatePose && state.sceneChanged) {
+    deformMeshes(scene, state.deform, clock.currentFrame);
+  } else {
+    // Meshes never deformed still need their working positions.
+    ensureDeformationTables(scene, state.deform);
+  }
 
   drawMeshes(state, scene, clock, nowMs, pickPass);
   if (pickPass && state.mouseButton != 0) return readPickIndex(state, scene);

@@ -13,15 +13,11 @@ namespace {
 
 constexpr int kLineBufferSize = 512;  // lines of at most 511 bytes
 
-bool isShiftJisLead(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 // Backslash-n pairs become a space and a line break. The second byte of a
 // double-byte character may be 0x5C, which is not a backslash there.
 void expandLineBreaks(std::string& text) {
   for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-    if (isShiftJisLead(static_cast<unsigned char>(text[i]))) {
+    if (isShiftJisLeadByte(static_cast<unsigned char>(text[i]))) {
       ++i;
     } else if (text[i] == '\\' && text[i + 1] == 'n') {
       text[i] = ' ';

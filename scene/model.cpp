@@ -17,6 +17,7 @@ int findByName(const List& list, std::string_view name) {
 int Scene::findMesh(std::string_view name) const { return findByName(meshes, name); }
 int Scene::findJoint(std::string_view name) const { return findByName(joints, name); }
 int Scene::findCameraByName(std::string_view name) const { return findByName(cameras, name); }
+int Scene::findAction(std::string_view name) const { return findByName(actions, name); }
 
 Action* Scene::action(int slot) {
   return slot >= 0 && slot < static_cast<int>(actions.size()) ? &actions[slot] : nullptr;

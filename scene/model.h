@@ -193,6 +193,7 @@ struct Scene {
   int findMesh(std::string_view name) const;
   int findJoint(std::string_view name) const;
   int findCameraByName(std::string_view name) const;
+  int findAction(std::string_view name) const;  // the first slot with that name
   // The action in slot 0..999, or null outside the table.
   Action* action(int slot);
   const Action* action(int slot) const;
