@@ -10,16 +10,8 @@
 namespace vashel {
 namespace {
 
+using testing::fileText;
 using testing::PlayerRig;
-
-std::string readAll(std::FILE* file) {
-  std::rewind(file);
-  std::string text;
-  char buffer[512];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  return text;
-}
 
 // A range that is not played out, so that scheduling corrects lateness.
 void playLongRange(PlayerRig& rig, int rate, std::int32_t playStart) {
@@ -39,7 +31,7 @@ TEST(FrameClock, FrameRateSetsPeriodAndPrints) {
   setFrameRate(clock, 15, out);
   EXPECT_DOUBLE_EQ(clock.framePeriod, 1000.0 / 15);
   EXPECT_EQ(clock.displayRate, 15);
-  EXPECT_EQ(readAll(out), "[FRAMESEC] 66.67 (15fps)\n");
+  EXPECT_EQ(fileText(out), "[FRAMESEC] 66.67 (15fps)\n");
   std::fclose(out);
 
   setFrameRate(clock, 0, nullptr);  // would divide by zero
@@ -216,7 +208,7 @@ TEST(PlayStats, PrintsTheSummaryAndEveryFrameRecord) {
   rig.clock.ms = 1500;
   printPlayStats(rig.player);
   EXPECT_EQ(clock.playTime, 500);
-  EXPECT_EQ(readAll(out),
+  EXPECT_EQ(fileText(out),
             "[PLAYEND] PLAYTIME:500 / 333.33 FRAMES:12 / 9 / 10 FPS:18.00 / 20 / 20.00\n"
             "[PLAY FRAME STAT]\n"
             "No.001 : 1100 (1100)ms\n"
@@ -231,7 +223,7 @@ TEST(PlayStats, ZeroPlayTimeGivesNoRate) {
   setRange(rig.player.clock, 1, 3);
   rig.player.clock.playStartTime = rig.clock.ms;
   printPlayStats(rig.player);
-  EXPECT_EQ(readAll(out),
+  EXPECT_EQ(fileText(out),
             "[PLAYEND] PLAYTIME:0 / 100.00 FRAMES:0 / 0 / 3 FPS:0.00 / 20 / 0.00\n"
             "[PLAY FRAME STAT]\n");
   std::fclose(out);

@@ -57,11 +57,7 @@ struct PlayOutput {
 };
 
 std::string contents(std::FILE* file) {
-  std::rewind(file);
-  std::string text;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  std::string text = testing::fileText(file);
   std::fclose(file);
   return text;
 }

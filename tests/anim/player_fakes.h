@@ -1,45 +1,19 @@
-// Stand-ins for the player's services: a clock stepped by hand, rand() draws
-// given one by one, and a balloon, sound, feed and timer that record calls.
+// Stand-ins for the player's services: the shared clock and random fakes,
+// and a balloon, sound, feed and timer that record calls.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <deque>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "anim/player.h"
 #include "net/xml.h"
+#include "platform_fakes.h"
 
 namespace vashel::testing {
-
-class FakeClock final : public Clock {
- public:
-  std::int32_t nowMs() override { return ms; }
-  std::int64_t epochSeconds() override { return seconds; }
-  LocalTime localTime() override { return local; }
-  std::int32_t ms = 1000;
-  std::int64_t seconds = 1000000;
-  LocalTime local{9, 5};
-};
-
-// Every draw must be scripted: an unexpected draw fails the test.
-class ScriptedRandom final : public RandomSource {
- public:
-  int rand() override {
-    ++drawn;
-    if (values.empty()) {
-      ADD_FAILURE() << "unscripted rand() draw #" << drawn;
-      return 0;
-    }
-    const int v = values.front();
-    values.pop_front();
-    return v;
-  }
-  std::deque<int> values;
-  int drawn = 0;
-};
 
 class RecordingTimer final : public TickTimer {
  public:
@@ -137,6 +111,17 @@ struct PlayerRig {
   Scene scene;
   Player player;
 };
+
+// Everything written to a file so far, such as a log on a tmpfile().
+inline std::string fileText(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  return text;
+}
 
 // A small message tree built by hand: <root><vashel>...</vashel></root>.
 inline XmlElement* addElement(XmlElement& parent, std::string name,

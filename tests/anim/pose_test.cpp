@@ -8,6 +8,7 @@
 #include <string>
 
 #include "anim/clock.h"
+#include "player_fakes.h"
 
 namespace vashel {
 namespace {
@@ -135,15 +136,7 @@ class CapturedFile {
   CapturedFile() : file_(std::tmpfile()) {}
   ~CapturedFile() { std::fclose(file_); }
   std::FILE* get() { return file_; }
-  std::string text() {
-    std::fflush(file_);
-    std::rewind(file_);
-    std::string out;
-    char buffer[256];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) out.append(buffer, n);
-    return out;
-  }
+  std::string text() { return testing::fileText(file_); }
 
  private:
   std::FILE* file_;

@@ -7,29 +7,12 @@
 #include <deque>
 
 #include "net/xml.h"
+#include "platform_fakes.h"
 
 namespace vashel {
 namespace {
 
-// Hands out scripted draws and counts them; running dry fails the test.
-class ScriptedRandom final : public RandomSource {
- public:
-  explicit ScriptedRandom(std::deque<int> draws) : draws_(std::move(draws)) {}
-  int rand() override {
-    ++used;
-    if (draws_.empty()) {
-      ADD_FAILURE() << "unexpected draw";
-      return 0;
-    }
-    const int draw = draws_.front();
-    draws_.pop_front();
-    return draw;
-  }
-  int used = 0;
-
- private:
-  std::deque<int> draws_;
-};
+using testing::ScriptedRandom;
 
 // Parses a sequence element from XML text, as message.xml would give it.
 class Sequence {
@@ -51,7 +34,7 @@ TEST(NextMessageEntry, PlainEntriesCarryTheirDisplayTime) {
   Sequence sequence(
       "<sequence><M frame=\"25\">a</M><m>b</m><m frame=\"0\">c</m><m frame=\"7x\">d</m>"
       "<m frame=\"junk\">e</m></sequence>");
-  ScriptedRandom random({});
+  ScriptedRandom random;
   const SequenceMessage first = nextMessageEntry(*sequence, 0, random);
   ASSERT_NE(first.element, nullptr);
   EXPECT_EQ(first.element->text(), "a");
@@ -60,12 +43,12 @@ TEST(NextMessageEntry, PlainEntriesCarryTheirDisplayTime) {
   EXPECT_EQ(nextMessageEntry(*sequence, 2, random).displayMs, 0);
   EXPECT_EQ(nextMessageEntry(*sequence, 3, random).displayMs, 700);  // read as atoi reads
   EXPECT_EQ(nextMessageEntry(*sequence, 4, random).displayMs, 0);
-  EXPECT_EQ(random.used, 0);
+  EXPECT_EQ(random.drawn, 0);
 }
 
 TEST(NextMessageEntry, PastTheEndThereIsNoEntry) {
   Sequence sequence("<sequence><m>a</m></sequence>");
-  ScriptedRandom random({});
+  ScriptedRandom random;
   EXPECT_EQ(nextMessageEntry(*sequence, 1, random).element, nullptr);
   Sequence empty("<sequence/>");
   EXPECT_EQ(nextMessageEntry(*empty, 0, random).element, nullptr);
@@ -74,7 +57,7 @@ TEST(NextMessageEntry, PastTheEndThereIsNoEntry) {
 TEST(NextMessageEntry, HugeFrameValuesAreClampedNotOverflowed) {
   Sequence sequence(
       "<sequence><m frame=\"99999999999999999999\"/><m frame=\"-99999999999\"/></sequence>");
-  ScriptedRandom random({});
+  ScriptedRandom random;
   EXPECT_EQ(nextMessageEntry(*sequence, 0, random).displayMs, INT_MAX);
   EXPECT_EQ(nextMessageEntry(*sequence, 1, random).displayMs, INT_MIN);
 }
@@ -94,14 +77,14 @@ TEST(NextMessageEntry, RandomGroupTakesOneMemberPerDraw) {
   EXPECT_EQ(nested.element->text(), "c");
   // A faulty source's negative draw still lands on a member.
   EXPECT_NE(nextMessageEntry(*sequence, 0, random).element, nullptr);
-  EXPECT_EQ(random.used, 5);
+  EXPECT_EQ(random.drawn, 5);
 }
 
 TEST(NextMessageEntry, RandomGroupWithoutMembersYieldsNoEntryAndNoDraw) {
   Sequence sequence("<sequence><random>text only</random><m>a</m></sequence>");
-  ScriptedRandom random({});
+  ScriptedRandom random;
   EXPECT_EQ(nextMessageEntry(*sequence, 0, random).element, nullptr);
-  EXPECT_EQ(random.used, 0);
+  EXPECT_EQ(random.drawn, 0);
   EXPECT_EQ(nextMessageEntry(*sequence, 1, random).element->text(), "a");
 }
 

@@ -9,18 +9,12 @@
 #include "anim/player.h"
 #include "platform/gl_context.h"
 #include "platform/random.h"
+#include "platform_fakes.h"
 #include "render/font.h"
 #include "render/frame.h"
 #include "render/present.h"
 
 namespace vashel::testing {
-
-class StillClock final : public Clock {
- public:
-  std::int32_t nowMs() override { return 5000; }
-  std::int64_t epochSeconds() override { return 1000000; }
-  LocalTime localTime() override { return {12, 0}; }
-};
 
 class CountingPresenter final : public FramePresenter {
  public:
@@ -78,6 +72,8 @@ class RenderTest : public ::testing::Test {
     state.windowHeight = kHeight;
     state.readBuffer = context.readBuffer();
     initFontsAndViewport(state, kWidth, kHeight);
+    clock.ms = 5000;  // never stepped: the clock does not move
+    clock.local = {12, 0};
     player.ports.time = &clock;
     player.ports.random = &random;
     player.log = nullptr;
@@ -114,7 +110,7 @@ class RenderTest : public ::testing::Test {
   RenderState state;
   Scene scene;
   Player player;
-  StillClock clock;
+  FakeClock clock;
   CrtRandom random;
   CountingPresenter presenter;
   FrameServices services;

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <deque>
+
+#include "platform_fakes.h"
 
 namespace vashel {
 namespace {
@@ -34,21 +35,7 @@ class ScriptedPointer final : public DesktopPointer {
   ScreenRect window{100, 100, 341, 421};  // centre (220, 260)
 };
 
-class ScriptedRandom final : public RandomSource {
- public:
-  int rand() override {
-    ++drawn;
-    if (values.empty()) {
-      ADD_FAILURE() << "unexpected rand() draw";
-      return 0;
-    }
-    const int v = values.front();
-    values.pop_front();
-    return v;
-  }
-  std::deque<int> values;
-  int drawn = 0;
-};
+using testing::ScriptedRandom;
 
 TEST(FollowMouse, EasesYawTowardsTheCursorAndTiltsWithIt) {
   RenderState state;

@@ -7,8 +7,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <unistd.h>
@@ -18,13 +16,6 @@
 
 namespace vashel {
 namespace {
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
 
 const std::string kData = VASHEL_TEST_DATA;
 

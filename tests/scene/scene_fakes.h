@@ -1,8 +1,10 @@
 // A LoadHooks that records what the loader asks of the rest of the program,
-// and a helper that parses scene text with it.
+// a helper that parses scene text with it, and one that reads a test file.
 #pragma once
 
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +59,13 @@ inline std::unique_ptr<Parsed> parse(std::string_view text, LoadOptions options 
       parseScene(std::span<const char>(text.data(), text.size()), options, *parsed->scene,
                  parsed->hooks, parsed->status);
   return parsed;
+}
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
 }
 
 }  // namespace vashel

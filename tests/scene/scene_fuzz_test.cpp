@@ -5,24 +5,16 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "scene/loader.h"
 #include "scene/scene_text.h"
+#include "scene_fakes.h"
 
 namespace vashel {
 namespace {
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
 
 // Every scene file of the tests and of the bundled character, with its variant.
 std::vector<std::pair<std::filesystem::path, SceneVariant>> sampleFiles() {
