@@ -169,59 +169,59 @@ double strandTip(double thetaDegrees) { return std::pow(1.0 - std::fabs(std::sin
 constexpr double kTailJointAt = 0.15, kTailTipAt = 0.55;
 
 MeshSpec legs() {
-  MeshSpec spec;
-  spec.data.name = "legs";
+  MeshSpec piece;
+  piece.data.name = "legs";
   for (double side : {1.0, -1.0}) {
     const int leg = side > 0 ? kLegL : kLegR, knee = side > 0 ? kKneeL : kKneeR;
     const Vec3 top = mirror(kLegTopPos, side);
-    addTube(spec.data, {top + Vec3{0, 1.5, 0}, mirror(kKneePos, side), mirror({4.3, 1.8, 0.2}, side)}, 10, 10,
+    addTube(piece.data, {top + Vec3{0, 1.5, 0}, mirror(kKneePos, side), mirror({4.3, 1.8, 0.2}, side)}, 10, 10,
             [](double t) { return mixd(3.0, 2.3, t); }, {0, 0, 1}, [&](double, Vec3 p) {
               if (p.y > 20.0) return between(leg, kHips, 22.0, 27.0, p.y);
               return between(knee, leg, 11.5, 14.5, p.y);
             });
   }
-  spec.material = plain(kSkin, 0.45);
-  return spec;
+  piece.material = plain(kSkin, 0.45);
+  return piece;
 }
 
 // White socks with a turned-down cuff over the lower legs.
 MeshSpec socks() {
-  MeshSpec spec;
-  spec.data.name = "socks";
+  MeshSpec piece;
+  piece.data.name = "socks";
   for (double side : {1.0, -1.0}) {
     const int knee = side > 0 ? kKneeL : kKneeR;
-    addTube(spec.data, {mirror({4.25, 9.8, 0.08}, side), mirror({4.3, 1.4, 0.2}, side)}, 10, 5,
+    addTube(piece.data, {mirror({4.25, 9.8, 0.08}, side), mirror({4.3, 1.4, 0.2}, side)}, 10, 5,
             [](double t) { return t < 0.15 ? 3.15 : mixd(2.85, 2.62, t); }, {0, 0, 1},
             [&](double, Vec3) { return only(knee); });
   }
-  spec.material = plain({0.98, 0.98, 1.0, 1.0}, 0.4);
-  return spec;
+  piece.material = plain({0.98, 0.98, 1.0, 1.0}, 0.4);
+  return piece;
 }
 
 MeshSpec shoes() {
-  MeshSpec spec;
-  spec.data.name = "shoes";
+  MeshSpec piece;
+  piece.data.name = "shoes";
   for (double side : {1.0, -1.0}) {
     const int knee = side > 0 ? kKneeL : kKneeR;
-    addEllipsoid(spec.data, mirror({4.4, 2.2, 1.2}, side), {3.1, 2.4, 4.4}, 10, 6,
+    addEllipsoid(piece.data, mirror({4.4, 2.2, 1.2}, side), {3.1, 2.4, 4.4}, 10, 6,
                  [&](Vec3) { return only(knee); }, 0.0);
   }
-  spec.material = plain(kShoe, 0.45);
-  spec.material.specular = {0.35, 0.35, 0.35, 1.0};
-  spec.material.cosinePower = 30.0;
-  return spec;
+  piece.material = plain(kShoe, 0.45);
+  piece.material.specular = {0.35, 0.35, 0.35, 1.0};
+  piece.material.cosinePower = 30.0;
+  return piece;
 }
 
 MeshSpec dress() {
-  MeshSpec spec;
-  spec.data.name = "dress";
+  MeshSpec piece;
+  piece.data.name = "dress";
   // (rx, y, rz) down the body, from the collar to the hem.
   const std::vector<Vec3> profile{
       {2.8, 47.2, 2.6},  {6.0, 46.3, 4.5},  {8.6, 44.8, 5.6},   {9.2, 42.5, 6.2},
       {8.8, 39.0, 6.4},  {7.8, 35.5, 6.0},  {7.5, 33.0, 5.8},   {8.4, 31.0, 6.5},
       {10.6, 27.5, 8.4}, {12.6, 24.0, 10.2}, {14.0, 21.0, 11.4}, {14.3, 20.3, 11.7}};
   constexpr int kProfileRows = 16, kLipRows = 2;
-  addGrid(spec.data, 24, kProfileRows + kLipRows, [&](double s, double t) {
+  addGrid(piece.data, 24, kProfileRows + kLipRows, [&](double s, double t) {
     const int row = static_cast<int>(std::lround(t * (kProfileRows + kLipRows)));
     Vec3 r = splinePoint(profile, std::min(1.0, static_cast<double>(row) / kProfileRows));
     int inward = 0;  // 0: outer surface, 1 and 2: the hem rolled under
@@ -243,15 +243,15 @@ MeshSpec dress() {
     }
     return GridPoint{p, s, clamp01((p.y - 20.0) / 27.5), w, outward};
   });
-  spec.material = textured(kBodyTexture, kOutline);
-  return spec;
+  piece.material = textured(kBodyTexture, kOutline);
+  return piece;
 }
 
 MeshSpec arms() {
-  MeshSpec spec;
-  spec.data.name = "arms";
+  MeshSpec piece;
+  piece.data.name = "arms";
   // The neck belongs to the bare skin too.
-  addTube(spec.data, {{0, 43.5, 0}, {0, 51.0, 0}}, 10, 2, [](double) { return 2.7; }, {0, 0, 1},
+  addTube(piece.data, {{0, 43.5, 0}, {0, 51.0, 0}}, 10, 2, [](double) { return 2.7; }, {0, 0, 1},
           [](double, Vec3 p) {
             return p.y < 47.5 ? between(kSpine, kNeck, 44.0, 46.5, p.y) : between(kNeck, kHead, 48.0, 51.0, p.y);
           });
@@ -260,7 +260,7 @@ MeshSpec arms() {
               hand = side > 0 ? kHandL : kHandR;
     const Vec3 s = mirror(kShoulderPos, side), d = armDirection(side);
     const double length = kUpperArm + kForearm + 0.4;
-    addTube(spec.data, {s - d * 0.6, s + d * length}, 10, 10, [](double t) { return mixd(2.3, 1.85, t); },
+    addTube(piece.data, {s - d * 0.6, s + d * length}, 10, 10, [](double t) { return mixd(2.3, 1.85, t); },
             {0, 0, 1}, [&](double, Vec3 p) {
               const double along = dot(p - s, d);
               if (along < kUpperArm + 1.5) return between(arm, elbow, kUpperArm - 1.2, kUpperArm + 1.2, along);
@@ -268,35 +268,35 @@ MeshSpec arms() {
             });
     // A mitten hand, flat towards the body.
     const Vec3 palm = s + d * (kUpperArm + kForearm + 1.9);
-    addEllipsoid(spec.data, palm, {1.8, 2.7, 2.2}, 10, 6, [&](Vec3) { return only(hand); });
+    addEllipsoid(piece.data, palm, {1.8, 2.7, 2.2}, 10, 6, [&](Vec3) { return only(hand); });
   }
-  spec.material = plain(kSkin, 0.45);
-  return spec;
+  piece.material = plain(kSkin, 0.45);
+  return piece;
 }
 
 MeshSpec sleeves() {
-  MeshSpec spec;
-  spec.data.name = "sleeves";
+  MeshSpec piece;
+  piece.data.name = "sleeves";
   for (double side : {1.0, -1.0}) {
     const int arm = side > 0 ? kArmL : kArmR;
     const Vec3 center = mirror(kShoulderPos, side) + armDirection(side) * 1.4;
-    addEllipsoid(spec.data, center, {3.9, 3.5, 3.9}, 10, 6, [&](Vec3) { return only(arm); });
+    addEllipsoid(piece.data, center, {3.9, 3.5, 3.9}, 10, 6, [&](Vec3) { return only(arm); });
   }
-  spec.material = plain(kDressBlue, 0.45);
-  return spec;
+  piece.material = plain(kDressBlue, 0.45);
+  return piece;
 }
 
 MeshSpec head() {
-  MeshSpec spec;
-  spec.data.name = "head";
-  addGrid(spec.data, 28, 16, [](double s, double t) {
+  MeshSpec piece;
+  piece.data.name = "head";
+  addGrid(piece.data, 28, 16, [](double s, double t) {
     const Vec3 p = headPoint(-kPi + 2.0 * kPi * s, kPi * t);
     const auto uv = headUv(p);
     return GridPoint{p, uv[0], uv[1], only(kHead), p - Vec3{0, kHeadCy, 0}};
   });
-  spec.material = textured(kFaceTexture, kOutline);
-  spec.material.emission = kFaceGlow;
-  return spec;
+  piece.material = textured(kFaceTexture, kOutline);
+  piece.material.emission = kFaceGlow;
+  return piece;
 }
 
 // Eyelids: open, each lid is folded up into its top edge (no area); blinking
@@ -395,10 +395,10 @@ double hairEdge(double thetaDegrees) {
 }
 
 MeshSpec hair() {
-  MeshSpec spec;
-  spec.data.name = "hair";
+  MeshSpec piece;
+  piece.data.name = "hair";
   constexpr int kRows = 12, kLip = 2;
-  addGrid(spec.data, 56, kRows + kLip, [](double s, double t) {
+  addGrid(piece.data, 56, kRows + kLip, [](double s, double t) {
     // Columns crowd together at the front, where the strands are.
     const double x = 2.0 * s - 1.0;
     const double theta = kPi * x * (0.35 + 0.65 * x * x);
@@ -424,7 +424,7 @@ MeshSpec hair() {
   });
   for (double side : {1.0, -1.0}) {
     const int tail = side > 0 ? kTailL : kTailR, tip = side > 0 ? kTailTipL : kTailTipR;
-    addTube(spec.data, tailPath(side), 10, 14,
+    addTube(piece.data, tailPath(side), 10, 14,
             [](double t) { return 4.5 * std::pow(std::sin(kPi * std::pow(t, 0.8)), 0.85); }, {0, 0, 1},
             [&](double t, Vec3) {
               if (t < 0.35) return between(kHead, tail, 0.08, 0.3, t);
@@ -432,54 +432,54 @@ MeshSpec hair() {
             });
   }
   // A single curl standing up on top.
-  addTube(spec.data, {{0.3, 88.0, 1.5}, {1.0, 93.0, 3.5}, {2.8, 96.5, 3.0}, {3.8, 97.0, 0.5}, {3.2, 95.6, -1.2}},
+  addTube(piece.data, {{0.3, 88.0, 1.5}, {1.0, 93.0, 3.5}, {2.8, 96.5, 3.0}, {3.8, 97.0, 0.5}, {3.2, 95.6, -1.2}},
           6, 8, [](double t) { return 0.95 * std::pow(1.0 - t, 0.7) + 0.02; }, {1, 0, 0},
           [](double, Vec3) { return only(kHead); });
-  spec.material = plain(kHair, kOutline);
-  spec.material.specular = {0.35, 0.35, 0.35, 1.0};
-  spec.material.cosinePower = 18.0;
-  return spec;
+  piece.material = plain(kHair, kOutline);
+  piece.material.specular = {0.35, 0.35, 0.35, 1.0};
+  piece.material.cosinePower = 18.0;
+  return piece;
 }
 
 // Ribbons tied round the roots of the twin tails, facing the front.
 MeshSpec bows() {
-  MeshSpec spec;
-  spec.data.name = "bows";
+  MeshSpec piece;
+  piece.data.name = "bows";
   const auto knotOf = [](double side) { return splinePoint(tailPath(side), 0.1) + Vec3{side * 1.2, 1.8, 2.2}; };
   for (double side : {1.0, -1.0}) {
     const Vec3 knot = knotOf(side);
     const auto weights = [](Vec3) { return only(kHead); };
-    addEllipsoid(spec.data, knot, {1.4, 1.6, 1.2}, 6, 4, weights);
-    addEllipsoid(spec.data, knot + Vec3{2.6, 0.5, -0.3}, {2.6, 1.9, 1.0}, 8, 4, weights);
-    addEllipsoid(spec.data, knot + Vec3{-2.6, 0.5, -0.3}, {2.6, 1.9, 1.0}, 8, 4, weights);
+    addEllipsoid(piece.data, knot, {1.4, 1.6, 1.2}, 6, 4, weights);
+    addEllipsoid(piece.data, knot + Vec3{2.6, 0.5, -0.3}, {2.6, 1.9, 1.0}, 8, 4, weights);
+    addEllipsoid(piece.data, knot + Vec3{-2.6, 0.5, -0.3}, {2.6, 1.9, 1.0}, 8, 4, weights);
   }
   // Deeper yellow at the knot, paler at the ends of the loops.
-  for (int v = 0; v < spec.data.vertexCount(); ++v) {
-    const Vec3 p = spec.data.positions[v];
+  for (int v = 0; v < piece.data.vertexCount(); ++v) {
+    const Vec3 p = piece.data.positions[v];
     const double far = smoothstep(1.0, 5.0, length(p - knotOf(p.x > 0 ? 1.0 : -1.0)));
-    spec.data.colors.push_back({1.0, mixd(0.76, 0.90, far), mixd(0.30, 0.55, far), 1.0});
+    piece.data.colors.push_back({1.0, mixd(0.76, 0.90, far), mixd(0.30, 0.55, far), 1.0});
   }
-  spec.material = plain(kRibbon, 0.35);
-  return spec;
+  piece.material = plain(kRibbon, 0.35);
+  return piece;
 }
 
 MeshSpec pickTarget(const char* name, const char* action, Vec3 lo, Vec3 hi, int joint) {
-  MeshSpec spec;
-  spec.data.name = name;
-  spec.picking = action;
-  addBox(spec.data, lo, hi, only(joint));
-  return spec;
+  MeshSpec piece;
+  piece.data.name = name;
+  piece.picking = action;
+  addBox(piece.data, lo, hi, only(joint));
+  return piece;
 }
 
 // The bounding box: eight corners widen the scene's bounds; only its back
 // face is a face, so that it catches clicks beside the character without
 // hiding the click targets in front of it.
 MeshSpec boundingBox() {
-  MeshSpec spec;
-  spec.data.name = "BBX";
-  addBox(spec.data, {-42.0, -2.0, -30.0}, {42.0, 112.0, 30.0}, {});
-  spec.data.faces = {{0, 2, 3, 1}};
-  return spec;
+  MeshSpec piece;
+  piece.data.name = "BBX";
+  addBox(piece.data, {-42.0, -2.0, -30.0}, {42.0, 112.0, 30.0}, {});
+  piece.data.faces = {{0, 2, 3, 1}};
+  return piece;
 }
 
 }  // namespace
