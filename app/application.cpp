@@ -225,8 +225,7 @@ void Application::initMainWindow() {
     options.ownedByMainWindow = true;
     ui_->messageBox("", "レンダリングコンテキスト作成失敗", MessageIcon::None, options);
   } else {
-    state.render.readBuffer = gl_->readBuffer();
-    initFontsAndViewport(state.render, state.render.windowWidth, state.render.windowHeight);
+    initRenderTarget(state.render, *gl_);
     uploadTextures(state.scene, state.render);
   }
   services_.context = gl_->valid() ? gl_.get() : nullptr;
@@ -270,9 +269,8 @@ void Application::renderFrame(bool scheduleNext) {
   // A modal box opened inside a frame (the statistics box) runs its own event
   // loop; a tick arriving there must not start a second frame inside the
   // first. The outer frame re-arms the clock when it ends.
-  static bool inFrame = false;
-  if (inFrame) return;
-  inFrame = true;
+  if (inFrame_) return;
+  inFrame_ = true;
   if (services_.context != nullptr) {
     vashel::renderFrame(state_.render, state_.scene, state_.player, services_, scheduleNext);
   } else if (scheduleNext) {
@@ -280,7 +278,7 @@ void Application::renderFrame(bool scheduleNext) {
     beginFrame(state_.player);
     scheduleNextTick(state_.player, state_.scene);
   }
-  inFrame = false;
+  inFrame_ = false;
 }
 
 void Application::present(const FrameView& frame) {

@@ -77,6 +77,7 @@ class Application final : public ShellPort,
   std::unique_ptr<QtTickTimer> timer_;
   std::unique_ptr<MailServer> mail_;
   FrameServices services_;
+  bool inFrame_ = false;  // a frame is being rendered
   // The frame the window shows, so that an identical one is not shown again.
   std::vector<std::uint8_t> shownFrame_;
   int shownWidth_ = 0;

@@ -115,10 +115,7 @@ void BM_DrawAndReadBack(benchmark::State& bench) {
   }
   Scene scene = makeSkinnedScene(static_cast<int>(bench.range(0)));
   RenderState state;
-  state.windowWidth = kWidth;
-  state.windowHeight = kHeight;
-  state.readBuffer = context.readBuffer();
-  initFontsAndViewport(state, kWidth, kHeight);
+  initRenderTarget(state, context);
   state.view.distance = -150.0;
   PlayerClock clock;
   clock.currentFrame = 50.0;
@@ -154,10 +151,7 @@ void BM_RenderFrame(benchmark::State& bench) {
   }
   Scene scene = makeSkinnedScene(static_cast<int>(bench.range(0)));
   RenderState state;
-  state.windowWidth = kWidth;
-  state.windowHeight = kHeight;
-  state.readBuffer = context.readBuffer();
-  initFontsAndViewport(state, kWidth, kHeight);
+  initRenderTarget(state, context);
   state.view.distance = -150.0;
   StillClock clock;
   CrtRandom random;

@@ -2,6 +2,8 @@
 // rest of the one-time GL set-up.
 #include "render/font.h"
 
+#include "platform/gl_context.h"
+
 #include <GL/gl.h>
 
 #include <string_view>
@@ -149,6 +151,13 @@ void initFontsAndViewport(RenderState& state, int clientWidth, int clientHeight)
 
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glViewport(0, 0, state.windowWidth, state.windowHeight);
+}
+
+void initRenderTarget(RenderState& state, const GlContext& context) {
+  state.windowWidth = context.width();
+  state.windowHeight = context.height();
+  state.readBuffer = context.readBuffer();
+  initFontsAndViewport(state, state.windowWidth, state.windowHeight);
 }
 
 }  // namespace vashel

@@ -27,4 +27,9 @@ Glyph glyphFor(unsigned char c);
 // render size. Needs a current context.
 void initFontsAndViewport(RenderState& state, int clientWidth, int clientHeight);
 
+class GlContext;
+// The set-up of a new context as one step: the render size and the buffer
+// frames are read from come from the context, then fonts and viewport.
+void initRenderTarget(RenderState& state, const GlContext& context);
+
 }  // namespace vashel

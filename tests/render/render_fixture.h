@@ -68,10 +68,7 @@ class RenderTest : public ::testing::Test {
 
   void SetUpContext(GlTarget target) {
     ASSERT_TRUE(context.create(kWidth, kHeight, target)) << context.error();
-    state.windowWidth = kWidth;
-    state.windowHeight = kHeight;
-    state.readBuffer = context.readBuffer();
-    initFontsAndViewport(state, kWidth, kHeight);
+    initRenderTarget(state, context);
     clock.ms = 5000;  // never stepped: the clock does not move
     clock.local = {12, 0};
     player.ports.time = &clock;

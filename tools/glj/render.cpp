@@ -172,10 +172,7 @@ int runRender(const std::vector<std::string>& args) {
   }
 
   auto state = std::make_unique<RenderState>();
-  state->windowWidth = size[0];
-  state->windowHeight = size[1];
-  state->readBuffer = context.readBuffer();
-  initFontsAndViewport(*state, size[0], size[1]);
+  initRenderTarget(*state, context);
   uploadTextures(*scene, *state);
   state->view.distance = 0.0;  // as the start-up leaves it after loading
   state->view.pivot = scene->center;
