@@ -116,6 +116,34 @@ bool parseWhole(XML_Parser parser, const std::string& bytes) {
   return true;
 }
 
+// Whether a failed first pass failed on the document's encoding, so that
+// reading it again from another code page can help. That is so when Expat
+// refused the declared encoding (unknown to it, or not matching the bytes), or
+// when it stopped at the first byte that is not UTF-8 with only ASCII before it:
+// a document in the local code page fails there. Any other failure, such as a
+// stray '&' or a missing end tag, or a bad byte after text that was already
+// read as UTF-8, is a mistake in a document whose encoding was right;
+// re-reading its UTF-8 text as code page 932 would garble every character.
+bool failedOnEncoding(XML_Parser parser, const std::string& bytes) {
+  switch (XML_GetErrorCode(parser)) {
+    case XML_ERROR_UNKNOWN_ENCODING:
+    case XML_ERROR_INCORRECT_ENCODING:
+      return true;
+    case XML_ERROR_INVALID_TOKEN:
+    case XML_ERROR_PARTIAL_CHAR: {
+      const XML_Index at = XML_GetCurrentByteIndex(parser);
+      if (at < 0 || static_cast<std::size_t>(at) >= bytes.size()) return false;
+      const auto offset = static_cast<std::size_t>(at);
+      const std::string_view view(bytes);
+      if (wellFormedUtf8Length(view.substr(offset)) != 0) return false;
+      return std::all_of(view.begin(), view.begin() + static_cast<std::ptrdiff_t>(offset),
+                         [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    }
+    default:
+      return false;
+  }
+}
+
 XmlParseError currentError(XML_Parser parser) {
   XmlParseError error;
   const XML_Size line = XML_GetCurrentLineNumber(parser);
@@ -247,25 +275,28 @@ int XmlDocument::parse(XmlElement* root) {
     std::fprintf(stderr, "  *** Parse error at line %d:\n   (%d)%s\n", first.line, first.code,
                  first.message.c_str());
     outcome_.firstPass = first;
-    outcome_.retryCodePage = codePage;
 
-    buffer_ = convertToUtf8(codePage, buffer_);
+    // Otherwise what the first pass built stays, as far as it got.
+    if (failedOnEncoding(parser, buffer_)) {
+      outcome_.retryCodePage = codePage;
+      buffer_ = convertToUtf8(codePage, buffer_);
 
-    // The retry reads the whole document again, so whatever the first pass
-    // built before it failed (a document in the local code page fails at its
-    // first non-UTF-8 byte) is dropped rather than read twice.
-    root->children_.resize(rootChildrenBefore);
-    root->text_.resize(rootTextBefore);
-    context_.current = root;
+      // The retry reads the whole document again, so whatever the first pass
+      // built before it failed (a document in the local code page fails at
+      // its first non-UTF-8 byte) is dropped rather than read twice.
+      root->children_.resize(rootChildrenBefore);
+      root->text_.resize(rootTextBefore);
+      context_.current = root;
 
-    XML_ParserReset(parser, "UTF-8");
-    XML_SetEncoding(parser, "UTF-8");
-    setHandlers(parser, &context_);
-    if (!parseWhole(parser, buffer_)) {
-      const XmlParseError second = currentError(parser);
-      std::fprintf(stderr, "Parse error at line %d:\n(%d)%s\n", second.line, second.code,
-                   second.message.c_str());
-      outcome_.secondPass = second;
+      XML_ParserReset(parser, "UTF-8");
+      XML_SetEncoding(parser, "UTF-8");
+      setHandlers(parser, &context_);
+      if (!parseWhole(parser, buffer_)) {
+        const XmlParseError second = currentError(parser);
+        std::fprintf(stderr, "Parse error at line %d:\n(%d)%s\n", second.line, second.code,
+                     second.message.c_str());
+        outcome_.secondPass = second;
+      }
     }
   }
 

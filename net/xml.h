@@ -79,7 +79,9 @@ struct XmlParseError {
 // are printed on standard error.
 struct XmlParseOutcome {
   std::optional<XmlParseError> firstPass;  // set when the first pass failed
-  int retryCodePage = 0;   // the code page the buffer was converted from (-1: none)
+  // Set when the first pass failed on the encoding and the buffer was read
+  // again: the code page it was converted from (-1: an unknown name, none).
+  std::optional<int> retryCodePage;
   std::optional<XmlParseError> secondPass;  // set when the retry failed too
 };
 
@@ -88,7 +90,9 @@ class XmlDocument : public DocumentSource {
  public:
   // Parses the buffer into `root` (renamed "root tag"; the document element
   // becomes its child). Returns 0 when the buffer is empty or root is null,
-  // else 1, also when the parse failed (failures are printed).
+  // else 1, also when the parse failed (failures are printed). A document
+  // that fails on its encoding is converted to UTF-8 and read again from the
+  // start; after any other failure the tree keeps what was read.
   int parse(XmlElement* root);
 
   const XmlParseOutcome& lastOutcome() const { return outcome_; }

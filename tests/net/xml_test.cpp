@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -171,15 +172,85 @@ TEST(XmlReader, MalformedDocumentKeepsWhatWasBuiltOnce) {
   Parsed p("<vashel>\n<sequence name=\"a\"><m>hi</m><m>open\n</vashel>");
   EXPECT_EQ(p.result, 1);
   EXPECT_EQ(p.document.lastOutcome().firstPass->code, kTagMismatch);
-  EXPECT_EQ(p.document.lastOutcome().secondPass->code, kTagMismatch);
-  EXPECT_EQ(p.errors,
-            "  *** Parse error at line 3:\n   (7)mismatched tag\n"
-            "Parse error at line 3:\n(7)mismatched tag\n");
+  EXPECT_FALSE(p.document.lastOutcome().retryCodePage);
+  EXPECT_FALSE(p.document.lastOutcome().secondPass);
+  EXPECT_EQ(p.errors, "  *** Parse error at line 3:\n   (7)mismatched tag\n");
   ASSERT_EQ(p.root.childCount(), 1u);
   const XmlElement& sequence = p.at({0, 0});
   ASSERT_EQ(sequence.childCount(), 2u);
   EXPECT_EQ(sequence.child(0)->text(), "hi");
   EXPECT_EQ(sequence.child(1)->text(), "open");
+}
+
+// A UTF-8 message file with one late mistake is not read again as code page
+// 932: its texts keep their characters and nothing is built twice.
+TEST(XmlReader, LateMistakesInUtf8KeepTheFirstPass) {
+  const std::string head =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<vashel>\n"
+      "<sequence name=\"挨拶\" pick=\"頭\"><m>こんにちは</m><m>日本語";
+  const std::string hello = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd";
+  const std::string japanese = "\x93\xfa\x96{\x8c\xea";
+  struct Case {
+    const char* what;
+    std::string tail;
+    int code;
+    std::size_t messages;  // m elements built before the mistake
+  };
+  for (const Case& c : {
+           Case{"stray ampersand", "</m>\n<m>A & B</m></sequence></vashel>\n", kInvalidToken, 3},
+           Case{"missing end tag", "\n</sequence></vashel>\n", kTagMismatch, 2},
+           Case{"unclosed at the end", "</m>\n", kNoElements, 2},
+           // One code page 932 byte pasted into text that is UTF-8 so far.
+           Case{"stray non-UTF-8 byte", "\x82</m></sequence></vashel>\n", kInvalidToken, 2},
+       }) {
+    SCOPED_TRACE(c.what);
+    Parsed p(head + c.tail);
+    EXPECT_EQ(p.result, 1);
+    ASSERT_TRUE(p.document.lastOutcome().firstPass);
+    EXPECT_EQ(p.document.lastOutcome().firstPass->code, c.code);
+    EXPECT_FALSE(p.document.lastOutcome().retryCodePage);
+    EXPECT_FALSE(p.document.lastOutcome().secondPass);
+    EXPECT_EQ(std::count(p.errors.begin(), p.errors.end(), '\n'), 2) << p.errors;  // printed once
+    EXPECT_EQ(p.document.buffer(), head + c.tail);  // not converted
+    ASSERT_EQ(p.root.childCount(), 1u);
+    const XmlElement* sequence = p.root.findElement("sequence");
+    ASSERT_NE(sequence, nullptr);
+    EXPECT_EQ(*sequence->getAttribute("pick"), "頭");
+    ASSERT_EQ(sequence->childCount(), c.messages);
+    EXPECT_EQ(sequence->child(0)->text(), hello);
+    EXPECT_EQ(sequence->child(1)->text(), japanese);
+  }
+}
+
+// What still counts as a failure on the encoding: the declared encoding is
+// refused, or the first non-ASCII byte is not UTF-8.
+TEST(XmlReader, EncodingFailuresStillGetTheRetry) {
+  const std::string sjisText = "\x93\xfa\x96{\x8c\xea";
+  {
+    SCOPED_TRACE("undeclared code page 932 with a later stray ampersand");
+    Parsed p("<vashel><m>" + sjisText + "</m><m>A & B</m></vashel>");
+    EXPECT_EQ(p.document.lastOutcome().firstPass->code, kInvalidToken);
+    EXPECT_EQ(p.document.lastOutcome().retryCodePage, 0);
+    ASSERT_TRUE(p.document.lastOutcome().secondPass);  // the ampersand, on the second pass
+    EXPECT_EQ(p.document.lastOutcome().secondPass->code, kInvalidToken);
+    ASSERT_EQ(p.at({0}).childCount(), 2u);
+    EXPECT_EQ(p.at({0, 0}).text(), sjisText);
+  }
+  {
+    SCOPED_TRACE("code page 932 in an attribute value");
+    Parsed p("<vashel><sequence pick=\"" + sjisText + "\"/></vashel>");
+    EXPECT_EQ(p.document.lastOutcome().retryCodePage, 0);
+    EXPECT_FALSE(p.document.lastOutcome().secondPass);
+    EXPECT_EQ(*p.at({0, 0}).getAttribute("pick"), "日本語");
+  }
+  {
+    SCOPED_TRACE("a declared encoding that does not match the bytes");
+    Parsed p("<?xml version=\"1.0\" encoding=\"UTF-16\"?><m>" + sjisText + "</m>");
+    EXPECT_EQ(p.document.lastOutcome().firstPass->code, 19);  // XML_ERROR_INCORRECT_ENCODING
+    EXPECT_EQ(p.document.lastOutcome().retryCodePage, 0);
+    EXPECT_FALSE(p.document.lastOutcome().secondPass);
+    EXPECT_EQ(p.at({0}).text(), sjisText);
+  }
 }
 
 TEST(XmlReader, ReparsingIntoARootAppendsAndKeepsEarlierChildren) {
