@@ -135,16 +135,19 @@ int scheduleNextTick(Player& player, Scene& scene) {
 
   double delay = clock.currentDelay;
   if (clock.tickInterval != 0) {
-    const int phase =
+    // The phase alone says how far this tick is past its slot in the grid of
+    // periods since the range started; the next tick aims at the next slot.
+    // Adding the interval since the previous tick would count that lateness
+    // twice, make an on-time tick look early and paint faster than the rate.
+    clock.lateness =
         static_cast<int>(std::fmod(elapsedMs(now, clock.playStartTime), clock.framePeriod));
-    clock.lateness = static_cast<int>(phase + static_cast<double>(clock.tickInterval) -
-                                      clock.framePeriod);
     delay = clock.framePeriod - clock.lateness;
     if (delay < kMinDelayMs) {
+      // The next slot is too close to reach: land past it after the minimum.
       clock.lateness = 0;
       delay = kMinDelayMs;
     } else if (delay > clock.framePeriod) {
-      // An early tick: answered with one animation frame, whatever the rate.
+      // Only a clock that went backwards (a negative phase) comes here.
       delay = kAnimFrameMs;
     }
     clock.currentDelay = delay;

@@ -36,7 +36,7 @@ struct PlayerClock {
   std::uint8_t firstTick = 1;
   std::int32_t previousTickTime = 0;
   std::int32_t tickInterval = 0;
-  int lateness = 0;
+  int lateness = 0;  // ms the last tick was past its slot (phase in the period)
   double currentDelay = 50.0;
   unsigned timerResolution = 1;
   unsigned timerId = 0;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "player_fakes.h"
 
@@ -125,16 +126,20 @@ TEST(FrameClockScheduling, OnTimeTicksAtEveryRate) {
   }
 }
 
-TEST(FrameClockScheduling, EarlyTicksAreAnsweredWithOneAnimationFrame) {
-  for (int rate : {10, 15, 20, 25, 30}) {
-    SCOPED_TRACE(rate);
+TEST(FrameClockScheduling, ATickJustPastItsSlotWaitsForTheNextSlot) {
+  // 1 ms past the first slot, 6 ms after the previous tick: the interval
+  // since the previous tick plays no part.
+  const struct {
+    int rate, now, delay;
+  } cases[] = {{10, 101, 99}, {15, 68, 66}, {20, 51, 49}, {25, 41, 39}, {30, 35, 33}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rate);
     PlayerRig rig;
-    playLongRange(rig, rate, 0);
-    scheduleAt(rig, 995);
-    scheduleAt(rig, 1001);  // just past a frame boundary, 6 ms after the last tick
-    EXPECT_LT(rig.player.clock.lateness, 0);
-    EXPECT_EQ(rig.timer.delays.back(), 34);
-    EXPECT_DOUBLE_EQ(rig.player.clock.currentDelay, kAnimFrameMs);
+    playLongRange(rig, c.rate, 0);
+    scheduleAt(rig, c.now - 6);
+    scheduleAt(rig, c.now);
+    EXPECT_EQ(rig.player.clock.lateness, 1);
+    EXPECT_EQ(rig.timer.delays.back(), c.delay);
   }
 }
 
@@ -142,11 +147,11 @@ TEST(FrameClockScheduling, LateTicksShortenTheDelayDownToTheMinimum) {
   PlayerRig rig;
   playLongRange(rig, 20, 0);
   scheduleAt(rig, 0);
-  scheduleAt(rig, 60);  // phase 10 + interval 60 - period 50
-  EXPECT_EQ(rig.player.clock.lateness, 20);
-  EXPECT_EQ(rig.timer.delays.back(), 30);
+  scheduleAt(rig, 60);  // 10 ms past the slot at 50
+  EXPECT_EQ(rig.player.clock.lateness, 10);
+  EXPECT_EQ(rig.timer.delays.back(), 40);
 
-  scheduleAt(rig, 140);  // phase 40, interval 80: 70 ms late
+  scheduleAt(rig, 140);  // 40 ms past its slot: the next one is too close
   EXPECT_EQ(rig.player.clock.lateness, 0);
   EXPECT_EQ(rig.timer.delays.back(), 18);  // 17.333 rounded up
   EXPECT_DOUBLE_EQ(rig.player.clock.currentDelay, kMinDelayMs);
@@ -155,8 +160,8 @@ TEST(FrameClockScheduling, LateTicksShortenTheDelayDownToTheMinimum) {
   playLongRange(slow, 10, 0);
   scheduleAt(slow, 0);
   scheduleAt(slow, 130);
-  EXPECT_EQ(slow.player.clock.lateness, 60);
-  EXPECT_EQ(slow.timer.delays.back(), 40);
+  EXPECT_EQ(slow.player.clock.lateness, 30);
+  EXPECT_EQ(slow.timer.delays.back(), 70);
 }
 
 TEST(FrameClockScheduling, TwoSchedulingsInOneMillisecondKeepThePreviousDelay) {
@@ -164,10 +169,48 @@ TEST(FrameClockScheduling, TwoSchedulingsInOneMillisecondKeepThePreviousDelay) {
   playLongRange(rig, 20, 0);
   scheduleAt(rig, 0);
   scheduleAt(rig, 60);
-  ASSERT_EQ(rig.timer.delays.back(), 30);
+  ASSERT_EQ(rig.timer.delays.back(), 40);
   EXPECT_EQ(scheduleAt(rig, 60), 0);
-  EXPECT_EQ(rig.timer.delays.back(), 30);
-  EXPECT_EQ(rig.player.clock.lateness, 20);
+  EXPECT_EQ(rig.timer.delays.back(), 40);
+  EXPECT_EQ(rig.player.clock.lateness, 10);
+}
+
+class ZeroRandom final : public RandomSource {
+ public:
+  int rand() override { return 0; }
+};
+
+// The desktop's tick loop for `seconds` with a timer that fires exactly when
+// armed: each tick paints (beginFrame) and schedules the next, as the shell
+// does. The clock starts some time after the idle action (a 3 s loop, like
+// the sample's), as it does after loading. Returns paints per second.
+double paintsPerSecondWithIdealTimer(int rate, int seconds) {
+  PlayerRig rig;
+  ZeroRandom random;
+  rig.player.ports.random = &random;
+  rig.scene.actions[0].endFrame = 90;
+  setFrameRate(rig.player.clock, rate, nullptr);
+  rig.startUp();
+  rig.clock.ms += 137;
+  startClock(rig.player);
+  const std::int32_t end = rig.clock.ms + seconds * 1000;
+  int paints = 0;
+  while (!rig.timer.delays.empty()) {  // empty: the clock stopped
+    rig.clock.ms += rig.timer.delays.back();
+    if (rig.clock.ms > end) break;
+    rig.timer.delays.clear();
+    beginFrame(rig.player);
+    scheduleNextTick(rig.player, rig.scene);
+    finishTick(rig.player);
+    ++paints;
+  }
+  return static_cast<double>(paints) / seconds;
+}
+
+TEST(FrameClockScheduling, IdealTimersPaintAtTheChosenRate) {
+  for (int rate : {10, 15, 20, 25, 30}) {
+    EXPECT_NEAR(paintsPerSecondWithIdealTimer(rate, 10), rate, rate * 0.05) << rate << " fps";
+  }
 }
 
 TEST(FrameClockScheduling, PlayedOutRangeRestartsTheIdleAction) {
