@@ -7,6 +7,7 @@
 #include "anim/player.h"
 #include "messages/vocabulary.h"
 #include "net/xml.h"
+#include "platform/codepage.h"
 
 namespace vashel {
 namespace {
@@ -56,7 +57,9 @@ const XmlElement* chooseSequence(Player& player, std::string_view pickName,
     return findSequence(player, "name", *name);
   }
   if (pickName.empty()) return nullptr;
-  return findSequence(player, "pick", pickName);
+  // Mesh names are code page 932 like all scene text; pick attributes are
+  // UTF-8. Compared in UTF-8, a Japanese mesh name finds its sequence.
+  return findSequence(player, "pick", convertToUtf8(kDataCodePage, pickName));
 }
 
 // The idle loop, which gives way to a random action every so often.

@@ -215,7 +215,8 @@ void HeadlessPlayer::click(const HeadlessClick& click) {
   beginFrame(player_);
   const int index = scene_.findMesh(click.meshName);
   if (index < 0) {
-    std::fprintf(diagnostics_, "%.3f click: no mesh named %s\n", t, click.meshName.c_str());
+    std::fprintf(diagnostics_, "%.3f click: no mesh named %s\n", t,
+                 printable(click.meshName).c_str());
     return;
   }
   const Mesh& mesh = scene_.meshes[static_cast<std::size_t>(index)];
@@ -223,12 +224,13 @@ void HeadlessPlayer::click(const HeadlessClick& click) {
       !mesh.visibility || evaluateCurve(*mesh.visibility, roundFrame(player_.clock.currentFrame)) != 0;
   if (mesh.displayMode != kPickOnly || mesh.unpickable != 0 || !visible) {
     std::fprintf(diagnostics_, "%.3f click: mesh %s cannot be picked now\n", t,
-                 click.meshName.c_str());
+                 printable(click.meshName).c_str());
     return;
   }
   const int action = findActionByName(scene_, mesh.picking);
   if (action < 0) {
-    std::fprintf(diagnostics_, "%.3f click: mesh %s names no action\n", t, click.meshName.c_str());
+    std::fprintf(diagnostics_, "%.3f click: mesh %s names no action\n", t,
+                 printable(click.meshName).c_str());
     return;
   }
   setNewAction(player_, scene_, action, mesh.name, {});

@@ -14,7 +14,7 @@
 namespace vashel {
 
 struct HeadlessClick {
-  std::string meshName;
+  std::string meshName;   // code page 932, as the scene's names
   std::int64_t atMs = 0;  // simulated time
 };
 

@@ -27,8 +27,10 @@ double startPlayback(Player& player, Scene& scene, int startupSlot) {
 }
 
 int findActionByName(const Scene& scene, std::string_view name) {
-  // Empty slots have empty names; they name nothing.
-  return name.empty() ? -1 : scene.findAction(name);
+  // An empty name finds the first slot without a name, like any other name: a
+  // pick mesh without a picking name thus still plays the sequence that
+  // names the mesh, or else that slot (the idle action when it is undefined).
+  return scene.findAction(name);
 }
 
 void rebuildActions(Player& player, Scene& scene, std::span<const AnimDefinition> records) {

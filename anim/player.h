@@ -179,14 +179,15 @@ std::string formatPlayStats(const Player& player);
 // --- Actions and sequences --------------------------------------------------
 
 // Chooses and starts what plays next. key: action slot (0 = idle); pickName:
-// a picked mesh's name, empty for none; elementName: an element of
+// a picked mesh's name (code page 932), empty for none; elementName: an element of
 // message.xml whose children name sequences, empty for none. Switches the
 // scene's active camera and the current sound, and may show a balloon.
 int setNewAction(Player& player, Scene& scene, int key, std::string_view pickName,
                  std::string_view elementName);
 
 // The first `sequence` under `vashel` whose attribute equals value; sets the
-// clock's range from its start and end. Null when none.
+// clock's range from its start and end. Null when none. Attribute values are
+// UTF-8, as the XML reader keeps them, so value must be UTF-8 too.
 const XmlElement* findSequence(Player& player, std::string_view attribute, std::string_view value);
 
 // Plays the range of action key (an existing slot).

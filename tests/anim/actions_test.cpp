@@ -65,6 +65,21 @@ TEST(Sequences, FoundByPickFirstInDocumentOrderCaseSensitive) {
   EXPECT_EQ(rig.player.clock.endFrame, 10);
 }
 
+TEST(Sequences, AJapanesePickFindsTheMeshOfThatName) {
+  // The reader keeps attribute values in UTF-8; the scene's mesh names are
+  // code page 932 bytes, as the click passes them.
+  XmlDocument document;
+  document.buffer() = "<vashel><sequence pick=\"耳\" start=\"30\" end=\"39\"/></vashel>";
+  XmlElement root;
+  document.parse(&root);
+  PlayerRig rig;
+  rig.player.messageRoot = &root;
+  rig.startUp();
+  setNewAction(rig.player, rig.scene, 5, "\x8e\xa8", {});  // 耳
+  EXPECT_EQ(rig.player.clock.startFrame, 30);
+  EXPECT_EQ(rig.player.clock.endFrame, 39);
+}
+
 TEST(Sequences, ChosenFromARandomactionChild) {
   PlayerRig rig;
   MessageTree tree;
@@ -486,13 +501,16 @@ TEST(ActionStart, StatisticsRestartWithTheAction) {
 
 TEST(ActionTable, FindActionByNameIsExactAndFirst) {
   Scene scene;
+  for (int slot : {0, 1, 2, 4}) scene.actions[static_cast<std::size_t>(slot)].name = "a";
   scene.actions[3].name = "Wave";
   scene.actions[8].name = "wave";
   scene.actions[9].name = "wave";
   EXPECT_EQ(findActionByName(scene, "wave"), 8);
   EXPECT_EQ(findActionByName(scene, "Wave"), 3);
   EXPECT_EQ(findActionByName(scene, "wav"), -1);
-  EXPECT_EQ(findActionByName(scene, ""), -1);  // empty slots name nothing
+  EXPECT_EQ(findActionByName(scene, ""), 5);  // the first slot without a name
+  for (Action& action : scene.actions) action.name = "named";
+  EXPECT_EQ(findActionByName(scene, ""), -1);
 }
 
 TEST(ActionTable, RebuiltFromADownloadedSet) {

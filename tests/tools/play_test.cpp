@@ -40,6 +40,21 @@ TEST(GljPlay, RunsTheCharacterFromItsOwnFolder) {
       << run.out;
 }
 
+TEST(GljPlay, ClicksNameMeshesInUtf8) {
+  // The scene names the mesh 耳 in code page 932; message.xml, in UTF-8,
+  // gives it a sequence.
+  const Result run = glj(kScene + " --seconds 2 --click 耳@1.5 --click 鼻@1.6");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("1.500 sequence ear 330 339\n1.500 balloon 10 みみ\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("1.600 click: no mesh named 鼻\n"), std::string::npos) << run.out;
+
+  // A name that code page 932 cannot hold names no mesh.
+  const Result emoji = glj(kScene + " --click 😀@1");
+  EXPECT_EQ(emoji.status, 1);
+  EXPECT_EQ(emoji.out.rfind("glj: play: --click: ", 0), 0u) << emoji.out;
+}
+
 TEST(GljPlay, SameSeedSameOutput) {
   const std::string arguments = kScene + " --seconds 90 --seed 7 --rate 15 --hour 23";
   const Result first = glj(arguments);

@@ -15,7 +15,8 @@
 //   --seed N            seeds every random choice (default 1); the same seed
 //                       gives the same output
 //   --rate FPS          display rate, 1..1000 ticks per second (default 20)
-//   --click NAME@T      at T seconds, right-click the pick mesh NAME (repeatable)
+//   --click NAME@T      at T seconds, right-click the pick mesh NAME, given in
+//                       UTF-8 (repeatable)
 //   --hour H            the local hour at the start, 0..23 (default 12); it
 //                       selects hour-bound action messages and fills HH/MM
 //
@@ -33,6 +34,7 @@
 
 #include "anim/headless.h"
 #include "net/xml.h"
+#include "platform/codepage.h"
 #include "scene/loader.h"
 #include "tools/glj/command.h"
 
@@ -102,7 +104,13 @@ int run(const std::vector<std::string>& args) {
         const std::size_t at = value.rfind('@');
         const auto ms = at == std::string::npos ? std::nullopt : parseSeconds(value.substr(at + 1));
         if (!ms || at == 0) return fail("play: --click wants NAME@SECONDS, not '" + value + "'");
-        options.clicks.push_back(HeadlessClick{value.substr(0, at), *ms});
+        // The command line is UTF-8; mesh names are code page 932.
+        const std::string name = value.substr(0, at);
+        const std::string meshName = convertUtf8ToShiftJis(name);
+        if (convertToUtf8(kDataCodePage, meshName) != name) {
+          return fail("play: --click: '" + name + "' is not UTF-8 text that code page 932 can hold");
+        }
+        options.clicks.push_back(HeadlessClick{meshName, *ms});
       }
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       return fail("play: unknown option '" + arg + "'");
