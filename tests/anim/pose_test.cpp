@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 #include "anim/clock.h"
@@ -73,6 +74,69 @@ TEST(JointPose, RotationAppliesXThenYThenZThenOrient) {
   expectPoint(transform(joints[0].world, {0, 1, 0, 1}), 0, 0, 1);
   expectPoint(transform(joints[0].world, {1, 0, 0, 1}), 0, 1, 0);
 }
+
+// Quarter turns on two or three axes at once: the expected axis images are
+// worked out by hand from "x first, then y, then z, then the orient", and
+// any other order moves at least one of them.
+struct TurnCase {
+  std::array<double, 3> rotate;  // x, y, z degrees
+  std::array<double, 3> orient;
+  std::array<Vec4, 3> axes;  // where the x, y and z axes end up
+};
+
+void PrintTo(const TurnCase& c, std::ostream* os) {
+  *os << "rotate " << c.rotate[0] << "," << c.rotate[1] << "," << c.rotate[2] << " orient "
+      << c.orient[0] << "," << c.orient[1] << "," << c.orient[2];
+}
+
+class JointTurns : public ::testing::TestWithParam<TurnCase> {};
+
+TEST_P(JointTurns, WorldAndInverseBindFollowTheRotationOrder) {
+  const TurnCase& c = GetParam();
+  const Vec4 t{1, 2, 3, 1};
+  auto expectAxes = [&](const Mat4& world) {
+    expectPoint(transform(world, {0, 0, 0, 1}), t[0], t[1], t[2]);
+    for (int axis = 0; axis < 3; ++axis) {
+      Vec4 unit{0, 0, 0, 1};
+      unit[axis] = 1;
+      const Vec4& image = c.axes[axis];
+      expectPoint(transform(world, unit), t[0] + image[0], t[1] + image[1], t[2] + image[2]);
+    }
+  };
+  std::vector<Joint> joints(1);
+  Joint& joint = joints[0];
+  joint.jointOrientation = {c.orient[0], c.orient[1], c.orient[2], 1};
+  for (int axis = 0; axis < 3; ++axis) {
+    joint.curves[TranslateX + axis] = constantCurve(t[axis]);
+    if (c.rotate[axis] != 0) joint.curves[RotateX + axis] = constantCurve(c.rotate[axis]);
+  }
+  {
+    SCOPED_TRACE("playing");
+    computeSkinMatrix(joints, 0, PoseFrame{1.0, kPlaying, 1});
+    expectAxes(joint.world);
+    // At the bind frame the inverse bind undoes the world matrix exactly.
+    const Mat4 identity = identityMatrix();
+    for (int k = 0; k < 16; ++k) EXPECT_NEAR(joint.skin[k], identity[k], 1e-12) << k;
+  }
+  {
+    SCOPED_TRACE("paused, hand-turned angles");
+    for (int axis = RotateX; axis <= RotateZ; ++axis) joint.curves[axis].reset();
+    joint.cachedRotation = c.rotate;
+    computeJointWorld(joints, 0, PoseFrame{1.0, kPaused, 1});
+    expectAxes(joint.world);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    QuarterTurns, JointTurns,
+    ::testing::Values(
+        TurnCase{{90, 90, 0}, {0, 0, 0}, {{{0, 0, -1, 0}, {1, 0, 0, 0}, {0, -1, 0, 0}}}},
+        TurnCase{{0, 90, 90}, {0, 0, 0}, {{{0, 0, -1, 0}, {-1, 0, 0, 0}, {0, 1, 0, 0}}}},
+        TurnCase{{90, 0, 90}, {0, 0, 0}, {{{0, 1, 0, 0}, {0, 0, 1, 0}, {1, 0, 0, 0}}}},
+        TurnCase{{90, 90, 90}, {0, 0, 0}, {{{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}}}},
+        TurnCase{{0, 0, 0}, {90, 0, 90}, {{{0, 1, 0, 0}, {0, 0, 1, 0}, {1, 0, 0, 0}}}},
+        TurnCase{{90, 90, 0}, {0, 0, 90}, {{{0, 0, -1, 0}, {0, 1, 0, 0}, {1, 0, 0, 0}}}},
+        TurnCase{{0, 90, 0}, {90, 0, 0}, {{{0, 1, 0, 0}, {0, 0, 1, 0}, {1, 0, 0, 0}}}}));
 
 TEST(JointPose, PausedKeepsCachedRotationButFollowsTranslation) {
   std::vector<Joint> joints(1);
