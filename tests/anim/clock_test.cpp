@@ -299,5 +299,86 @@ TEST(PlayStats, FrameRecordsStopGrowingWhenNoActionEverClearsThem) {
   EXPECT_EQ(clock.frameStats.size(), 100000u);
 }
 
+TEST(FrameClockPause, PauseArmsNothingAndResumeArmsAfterTheTruncatedPeriod) {
+  for (int stopped : {kPaused, kFrameWalk}) {
+    SCOPED_TRACE(stopped);
+    PlayerRig rig;
+    playLongRange(rig, 15, 0);
+    scheduleAt(rig, 0);
+    rig.timer.delays.clear();
+    setPlaying(rig.player, false);
+    rig.player.clock.playState = stopped;
+    EXPECT_TRUE(rig.timer.delays.empty());
+    // A paint while stopped still measures the interval but arms nothing.
+    EXPECT_EQ(scheduleAt(rig, 70), 70);
+    EXPECT_TRUE(rig.timer.delays.empty());
+
+    setPlaying(rig.player, true);
+    EXPECT_EQ(rig.player.clock.playState, kPlaying);
+    EXPECT_EQ(rig.timer.delays, std::vector<int>{66});
+  }
+  PlayerRig rig;
+  setPlaying(rig.player, false);
+  EXPECT_EQ(rig.player.clock.playState, kPaused);
+  EXPECT_TRUE(rig.timer.delays.empty());
+}
+
+TEST(FrameClockPause, PaintsWhileStoppedStepThroughTheFramesWhateverTheTime) {
+  for (int stopped : {kPaused, kFrameWalk}) {
+    SCOPED_TRACE(stopped);
+    PlayerRig rig;
+    PlayerClock& clock = rig.player.clock;
+    setRange(clock, 1, 4);
+    clock.playStartTime = rig.clock.ms;
+    beginFrame(rig.player);  // playing: frame 1
+    clock.playState = stopped;
+    rig.clock.ms += 100;  // three frames' time, which no longer counts
+    std::vector<int> shown;
+    for (int paint = 0; paint < 8; ++paint) {
+      beginFrame(rig.player);
+      shown.push_back(roundFrame(clock.currentFrame));
+    }
+    // A repeated frame steps forward; the stepped frame is then shown once
+    // more as a new one before the next step.
+    EXPECT_EQ(shown, (std::vector<int>{2, 2, 3, 3, 4, 4, 4, 4}));
+    EXPECT_EQ(clock.paintCounter, 9);
+    EXPECT_EQ(clock.distinctFrameCounter, 4);
+  }
+}
+
+TEST(FrameClockSound, APendingRestartPlaysOnlyWhilePlayingWithSoundOutput) {
+  struct SoundCase {
+    const char* name;
+    bool pending;
+    int playState;
+    bool soundEnabled;
+    bool muted;
+    std::vector<std::string> calls;
+    bool pendingAfter;
+  };
+  const SoundCase cases[] = {
+      {"playing", true, kPlaying, true, false, {"stop 3", "start 3"}, false},
+      {"nosound setting", true, kPlaying, true, true, {"stop 3"}, false},
+      {"nothing pending", false, kPlaying, true, false, {}, false},
+      {"paused", true, kPaused, true, false, {}, true},
+      {"frame walk", true, kFrameWalk, true, false, {}, true},
+      {"no sound output", true, kPlaying, false, false, {}, true},
+  };
+  for (const SoundCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    PlayerRig rig;
+    setRange(rig.player.clock, 1, 10);
+    rig.player.clock.playStartTime = rig.clock.ms;
+    rig.player.clock.playState = c.playState;
+    rig.player.soundRestart = c.pending;
+    rig.player.soundEnabled = c.soundEnabled;
+    rig.player.nosound = [&c] { return c.muted; };
+    rig.player.currentSound = 3;
+    beginFrame(rig.player);
+    EXPECT_EQ(rig.sound.calls, c.calls);
+    EXPECT_EQ(rig.player.soundRestart, c.pendingAfter);
+  }
+}
+
 }  // namespace
 }  // namespace vashel
