@@ -11,6 +11,9 @@ VASHEL_PACKAGES=(
   libopenal-dev libopenal1 libsndfile1-dev libcurl4-openssl-dev
   libxcb1-dev
   xvfb xauth xdotool x11-utils imagemagick
+  # Menus are Simplified Chinese and messages Japanese: one font for both,
+  # else Qt draws empty squares.
+  fonts-noto-cjk
 )
 
 vashel_install_deps() {
