@@ -6,14 +6,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "anim/headless.h"
 #include "anim/pose.h"
 #include "net/xml.h"
+#include "platform/codepage.h"
 #include "scene/loader.h"
 #include "scene/scene_builder.h"
 
@@ -333,7 +337,7 @@ TEST_F(LoadedSample, CompanionMessagesGreetByTheHourAndTellTheTime) {
     const bool ascii = std::all_of(m.text.begin(), m.text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     (ascii ? english : japanese) = true;
   }
-  EXPECT_GE(hours.size(), 4u);
+  EXPECT_EQ(hours.size(), 24u) << "a word for every hour, whenever she runs";
   EXPECT_TRUE(clock);
   EXPECT_TRUE(english);
   EXPECT_TRUE(japanese);
@@ -377,13 +381,138 @@ TEST_F(LoadedSample, SequencesPlayRealRangesAndTheHeadClickTalks) {
     }
   }
   EXPECT_TRUE(headTalks) << "the head sequence: several messages, a random group and a paged text";
+  // Entries without a name hand the loop end to the action table; the named
+  // ones must name sequences.
   XmlElement* idle = root.findElement("randomaction");
   ASSERT_NE(idle, nullptr);
-  ASSERT_GE(idle->childCount(), 2u);
+  size_t named = 0;
   for (size_t i = 0; i < idle->childCount(); ++i) {
     const std::string* name = idle->child(i)->getAttribute("name");
-    ASSERT_NE(name, nullptr);
+    if (name == nullptr) continue;
+    ++named;
     EXPECT_TRUE(names.count(*name)) << *name << " is not a sequence";
+  }
+  EXPECT_GE(named, 2u);
+}
+
+// A double-click on the head while paused selects the joint its click target
+// names; a sideways drag then turns it (the first free axis takes it).
+TEST_F(LoadedSample, TheHeadsClickTargetSelectsTheJointItMovesWith) {
+  const Scene& s = *scene_;
+  const int mesh = s.findMesh("pick_head");
+  ASSERT_GE(mesh, 0);
+  const Mesh& target = s.meshes[mesh];
+  const int joint = s.findJoint(target.picking);
+  ASSERT_GE(joint, 0) << target.picking << " names no joint: a double-click would select nothing";
+  EXPECT_NE(actionNamed(target.picking), nullptr) << "a right-click must still start the pat";
+  for (const MeshVertex& v : target.vertices) {
+    ASSERT_EQ(v.influences.size(), 1u);
+    EXPECT_EQ(v.influences[0].joint, joint) << "the target must follow the joint it selects";
+  }
+  const auto& l = s.joints[joint].limits;
+  EXPECT_EQ(l[0], l[1]) << "X free would take the sideways drag";
+  EXPECT_LT(l[2], 0.0) << "turns both ways";
+  EXPECT_GT(l[3], 0.0);
+  EXPECT_LT(l[4], l[5]) << "an up and down drag tilts";
+}
+
+// The character as `glj play` runs her, on a copy of the loaded scene (a run
+// uses up the default message and counts plays), with the bundle's message.xml.
+class PlayedSample : public LoadedSample {
+ protected:
+  struct Run {
+    std::vector<std::string> lines;
+    std::string diagnostics;
+  };
+
+  static std::string readBack(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    std::fclose(file);
+    return text;
+  }
+
+  static Run play(const HeadlessOptions& options) {
+    Scene scene = *scene_;
+    XmlDocument document;
+    document.clearBuffer();
+    EXPECT_TRUE(document.loadFile((kSample / "message.xml").string()));
+    XmlElement root;
+    document.parse(&root);
+    std::FILE* out = std::tmpfile();
+    std::FILE* diagnostics = std::tmpfile();
+    {
+      HeadlessPlayer player(scene, options, out, diagnostics);
+      player.startPlayback(hooks_->startupSlot);
+      player.setMessageRoot(&root);
+      player.run();
+    }
+    Run run;
+    std::istringstream text(readBack(out));
+    for (std::string line; std::getline(text, line);) run.lines.push_back(line);
+    run.diagnostics = readBack(diagnostics);
+    return run;
+  }
+
+  // A message as the player prints it: UTF-8, up to its first line break.
+  static std::string firstLine(const std::string& cp932) {
+    std::string text = convertToUtf8(kDataCodePage, cp932);
+    text = text.substr(0, text.find('\n'));
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+    return text;
+  }
+};
+
+TEST_F(PlayedSample, WithinMinutesSheSaysTheHoursWordAndTheTime) {
+  for (const int hour : {7, 12, 23}) {
+    std::string word;
+    for (const MessageEntry& m : scene_->actions[0].messages) {
+      if (m.hour == hour) word = firstLine(m.text);
+    }
+    ASSERT_FALSE(word.empty()) << "nothing to say at " << hour;
+    for (const std::uint32_t seed : {1u, 2u, 3u}) {
+      HeadlessOptions options;
+      options.durationMs = 5 * 60 * 1000;
+      options.seed = seed;
+      options.hour = hour;
+      const Run run = play(options);
+      bool saidWord = false, toldTime = false;
+      for (const std::string& line : run.lines) {
+        const size_t at = line.find(" balloon ");
+        if (at == std::string::npos) continue;
+        const std::string text = line.substr(line.find(' ', at + 9) + 1);
+        saidWord |= text.starts_with(word);
+        // The minute advances with the simulated clock.
+        const int minute = static_cast<int>(std::stod(line) / 60.0);
+        char clock[32];
+        std::snprintf(clock, sizeof clock, "It's %02d:%02d now.", hour, minute);
+        toldTime |= text.ends_with(clock);
+      }
+      EXPECT_TRUE(saidWord) << "hour " << hour << ", seed " << seed << ": never said " << word;
+      EXPECT_TRUE(toldTime) << "hour " << hour << ", seed " << seed << ": never told the time";
+    }
+  }
+}
+
+TEST_F(PlayedSample, ABodyClickTicklesAndAHeadClickStartsThePat) {
+  for (const std::uint32_t seed : {1u, 2u, 3u}) {
+    HeadlessOptions options;
+    options.durationMs = 70 * 1000;
+    options.seed = seed;
+    options.clicks = {{"pick_body", 30 * 1000}, {"pick_head", 60 * 1000}};
+    const Run run = play(options);
+    EXPECT_EQ(run.diagnostics, "") << "seed " << seed;
+    const auto tickle = std::find_if(run.lines.begin(), run.lines.end(), [](const std::string& line) {
+      return line.starts_with("30.000 action 10 tickle 540 620 camera=closeup ");
+    });
+    EXPECT_NE(tickle, run.lines.end()) << "seed " << seed << ": the body click did not tickle";
+    const auto pat = std::find(run.lines.begin(), run.lines.end(), "60.000 sequence pat 630 710");
+    ASSERT_NE(pat, run.lines.end()) << "seed " << seed << ": the head click did not start the pat";
+    ASSERT_NE(pat + 1, run.lines.end());
+    EXPECT_TRUE((pat + 1)->starts_with("60.000 balloon ")) << "the pat talks at once";
   }
 }
 

@@ -495,7 +495,7 @@ std::vector<JointSpec> buildSkeleton() {
   set(kHips, "hips", kRoot, {0, 25.0, 0});
   set(kSpine, "spine", kHips, {0, 33.0, 0});
   set(kNeck, "neck", kSpine, {0, 45.0, 0});
-  set(kHead, "head", kNeck, {0, 50.0, 0});
+  set(kHead, kHeadJoint, kNeck, {0, 50.0, 0});
   for (double side : {1.0, -1.0}) {
     const bool left = side > 0;
     const auto path = tailPath(side);
@@ -515,7 +515,9 @@ std::vector<JointSpec> buildSkeleton() {
   const auto limit = [&](JointId id, std::array<double, 6> l) { joints[id].limits = l; };
   limit(kSpine, {-15, 20, -30, 30, -15, 15});
   limit(kNeck, {-20, 25, -40, 40, -20, 20});
-  limit(kHead, {-20, 25, -30, 30, -20, 20});
+  // The head turns and tilts but does not nod by hand: a drag hands its
+  // sideways movement to the first free axis, which is then Y.
+  limit(kHead, {0, 0, -30, 30, -20, 20});
   limit(kTailL, {-20, 20, 0, 0, -20, 25});
   limit(kTailR, {-20, 20, 0, 0, -25, 20});
   limit(kArmL, {-90, 60, -30, 30, -20, 135});
@@ -550,7 +552,7 @@ std::vector<MeshSpec> buildMeshes() {
   for (MeshSpec& m : meshes) {
     if (m.data.normals.empty()) computeSmoothNormals(m.data);
   }
-  meshes.push_back(pickTarget(kPickHead, "pat", {-26.0, 46.0, -24.0}, {26.0, 99.0, 25.0}, kHead));
+  meshes.push_back(pickTarget(kPickHead, kHeadJoint, {-26.0, 46.0, -24.0}, {26.0, 99.0, 25.0}, kHead));
   meshes.push_back(pickTarget(kPickBody, "tickle", {-16.0, 0.0, -13.0}, {16.0, 46.0, 14.0}, kHips));
   meshes.push_back(boundingBox());
   for (size_t i = meshes.size() - 3; i < meshes.size(); ++i) computeSmoothNormals(meshes[i].data);

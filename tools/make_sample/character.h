@@ -51,6 +51,10 @@ inline constexpr const char* kBlinkTarget = "eyelids_blink";
 inline constexpr const char* kMouthBase = "mouth";
 inline constexpr const char* kMouthTarget = "mouth_open";
 inline constexpr const char* kPickHead = "pick_head";
+// The head's click target names the head joint, so that a double-click
+// while paused selects it for posing, and the head-pat action, which takes
+// the joint's name so that a right-click on the same target starts it.
+inline constexpr const char* kHeadJoint = "head";
 inline constexpr const char* kPickBody = "pick_body";
 
 }  // namespace vashel::sample

@@ -58,9 +58,13 @@ SampleScene assemble() {
   scene.windowHeight = 320;
   scene.playState = 1;
   scene.topMost = 1;
-  // Five random actions; 4 + 2..4 idle loops (3 s each) between them.
-  scene.randomAction = {5, 4, 2};
-  scene.randomMessage = {60, 180};
+  // Five random actions; 8 + 2..4 idle loops (3 s each) between them. The
+  // idle list of message.xml plays these motions as sequences in between.
+  scene.randomAction = {5, 8, 2};
+  // No pause between chances to speak: the player says one of the idle
+  // action's messages at about one idle loop in twelve, which is then often
+  // enough for the hour's word and the clock to come up within minutes.
+  scene.randomMessage = {0, 0};
   scene.textures.push_back(embed(paintDress(128, 64), kBodyTexture));
   scene.meshes = buildMeshes();
   scene.blends.push_back({"blink", kBlinkBase, kBlinkTarget, motion.blink});

@@ -250,7 +250,7 @@ const ActionPlan kPlan[] = {
     {4, "nod", 355, 400, "persp", "", nod},
     {5, "dance", 410, 530, "persp", "dance.wav", dance},
     {10, "tickle", kCloseUpStart, kCloseUpEnd, "closeup", "giggle.wavz", tickle},
-    {11, "pat", 630, 710, "persp", "pat.wav", pat},
+    {11, kHeadJoint, 630, 710, "persp", "pat.wav", pat},
     {99, "greeting", 720, 810, "persp", "chime.wav", greeting},
 };
 

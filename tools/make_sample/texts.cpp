@@ -7,21 +7,53 @@
 
 namespace vashel::sample {
 
+namespace {
+
+// The idle action's word for each local hour, 0 to 23: whatever the hour,
+// one of them is due. A literal backslash-n breaks the line, as in the file.
+constexpr std::string_view kHourly[24] = {
+    "もう夜中だよ。そろそろ寝よう？\\nIt's past midnight.",
+    "まだ起きてるの？夜ふかしさんだね。",
+    "夜おそくまでおつかれさま。\\nIt's late. Get some sleep!",
+    "こんな時間まで起きてるの？もう休もう？",
+    "もうすぐ夜明けだね。",
+    "早起きだね！\\nYou're up early!",
+    "おはよう！きょうもいい一日になりますように。",
+    "Good morning! Did you have breakfast?",
+    "おはよう。きょうはなにをするの？",
+    "朝のお仕事、がんばってね。",
+    "お茶でもいれて、ひと休みしない？",
+    "もうすぐお昼だよ。",
+    "そろそろお昼ごはんの時間だね。\\nLunch time!",
+    "お昼ごはん、おいしかった？",
+    "午後もがんばろう！\\nKeep it up this afternoon!",
+    "おやつにしない？\\nHow about a snack?",
+    "夕方までもうひとがんばり！",
+    "夕焼けがきれいな時間だね。",
+    "夕方だね。きょうもおつかれさま。",
+    "晩ごはんはなにかな？\\nWhat's for dinner?",
+    "夜はゆっくり休んでね。",
+    "お風呂に入って、あったまってね。",
+    "そろそろ寝る準備をしようか。",
+    "もう夜おそいよ。むりしないでね。\\nIt's late. Get some sleep!",
+};
+
+}  // namespace
+
 std::string companionMessages() {
-  return R"(# Messages of the sample character: action slot (- for the default message), seconds, hour (* any), text.
+  // The player speaks only the idle action's (slot 0) messages, one now and
+  // then at the end of an idle loop; the other actions' lines are for the
+  // debug key that shows a message by number. Slot 0 holds nothing but the
+  // clock and the hour's word, so that each is the one said half the time.
+  std::string text = R"(# Messages of the sample character: action slot (- for the default message), seconds, hour (* any), text.
+# Only the idle action's messages (slot 0) are said while she plays; the others show with the M key.
 - 10 * はじめまして！わたしはヴァシェル。\nきょうから、あなたのデスクトップに住むね。\nNice to meet you!
 0 8 * いまはHH時MM分だよ。\nIt's HH:MM now.
-0 8 6 おはよう！きょうもいい一日になりますように。
-0 8 7 Good morning! Did you have breakfast?
-0 8 12 そろそろお昼ごはんの時間だね。\nLunch time!
-0 8 15 おやつにしない？\nHow about a snack?
-0 8 18 夕方だね。きょうもおつかれさま。
-0 8 21 夜はゆっくり休んでね。
-0 8 23 もう夜おそいよ。むりしないでね。\nIt's late. Get some sleep!
-0 8 2 まだ起きてるの？夜ふかしさんだね。
-0 6 * ふんふふーん♪
-0 6 * Need a break? Stretch with me!
-1 5 * なにかおもしろいもの、ないかな？
+)";
+  for (int hour = 0; hour < 24; ++hour) {
+    text.append("0 8 ").append(std::to_string(hour)).append(" ").append(kHourly[hour]).append("\n");
+  }
+  text += R"(1 5 * なにかおもしろいもの、ないかな？
 2 5 * んーっ、のびのび！
 3 5 * ぴょんっ！
 4 5 * うんうん、わかるよ。
@@ -30,21 +62,25 @@ std::string companionMessages() {
 11 5 * えへへ、なでなで。
 99 6 * こんにちは！ Hello!
 )";
+  return text;
 }
 
 std::string messageXml() {
+  // Most entries of the idle list name no sequence: such a loop end goes to
+  // the scene's action table, which plays the idle action with its hourly
+  // words and, after a few loops, a random action with its sound.
   std::string idle;
-  for (int i = 0; i < 20; ++i) idle += "    <item name=\"idle\"/>\n";
+  for (int i = 0; i < 20; ++i) idle += "    <scene/>\n";
   return R"(<?xml version="1.0" encoding="UTF-8"?>
 <!-- Sequences of the sample character. Written by tools/make_sample: change the generator, not this file. -->
 <vashel>
-  <sequence name="idle" start="1" end="90"/>
   <sequence name="chat" start="1" end="90">
     <random>
       <msg frame="50">いい天気だね。\nNice weather today.</msg>
       <msg frame="50">ふんふふーん♪</msg>
       <msg frame="50">なにしてるの？\nWhat are you up to?</msg>
       <msg frame="60">つかれたら、ひと休みしてね。\nDon't forget to take a break.</msg>
+      <msg frame="50">Need a break? Stretch with me!</msg>
     </random>
   </sequence>
   <sequence name="look" start="100" end="190"/>
@@ -65,6 +101,9 @@ std::string messageXml() {
     <msg frame="90">ねえ、知ってる？\0わたし、いつもここで\nあなたを見てるんだよ。\0……なーんてね！\nI'm always here with you.</msg>
   </sequence>
   <randomaction>
+    <!-- An entry without a name plays no sequence: that loop end goes to the
+         scene's actions, where she idles, says the time or the hour's word,
+         and now and then plays a random action with its sound. -->
 )" + idle + R"(    <item name="chat"/>
     <item name="look"/>
     <item name="stretch"/>

@@ -10,8 +10,8 @@ namespace vashel::sample {
 // shown, hour ("*" for any), text. Converted to code page 932 when written.
 std::string companionMessages();
 
-// Sequences: one per action range, the head-pat conversation, and the list
-// the idle behaviour picks from.
+// Sequences: the random motions, a chat, the head-pat conversation, and the
+// list the idle behaviour picks from, which mostly hands back to the actions.
 std::string messageXml();
 
 // An RSS 2.0 document with a few items, for fetching from a local server.
