@@ -54,6 +54,7 @@ struct ShellState {
   int debugNumber = 0;  // shared by the A, a, M and m keys
   bool bitmapFlag = false;
   bool repeatFlag = false;
+  bool mailNoticeOpen = false;  // the notice is on screen; at most one at a time
 
   // A left-button window drag in progress: where the pointer and the window
   // were when it began.

@@ -284,7 +284,13 @@ void handleDebugKey(AppState& state, ShellPort& port, char key) {
 }
 
 void showMailNotice(AppState& state, ShellPort& port) {
+  // The box is modal: counts that arrive while it is open would open one box
+  // inside the other, without bound. Its text names no count, so the open
+  // box already tells of the later mails too.
+  if (state.shell.mailNoticeOpen) return;
+  state.shell.mailNoticeOpen = true;
   port.ui().messageBox("POP3 NOTIFY", "新着メールあり！！");
+  state.shell.mailNoticeOpen = false;
   const Action* action = state.scene.action(98);
   if (action != nullptr && action->endFrame > 0) setNewAction(state.player, state.scene, 98, {}, {});
 }

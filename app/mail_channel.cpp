@@ -2,65 +2,125 @@
 #include "app/mail_channel.h"
 
 #include <QLocalSocket>
-#include <QTimer>
+#include <QSocketNotifier>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vashel {
 namespace {
 
 constexpr qint64 kMaxLineBytes = 32;  // "4294967295\r\n" and room to spare
-constexpr int kSenderTimeoutMs = 5000;
-
-// Whether a live server answers under `name`.
-bool serverAnswers(const QString& name) {
-  QLocalSocket probe;
-  probe.connectToServer(name);
-  const bool answered = probe.waitForConnected(500);
-  probe.abort();
-  return answered;
-}
+constexpr int kBacklog = 64;
+// Accepts per wake-up, so that a flood cannot starve the event loop; the
+// notifier wakes again while more wait.
+constexpr int kAcceptBatch = 64;
+// How long to wait for a descriptor when none of ours can be given back.
+constexpr int kResumeAfterMs = 100;
 
 }  // namespace
 
-MailServer::MailServer(std::function<void(std::uint32_t)> onCount, QObject* parent)
-    : QObject(parent), onCount_(std::move(onCount)) {
-  // Only this user may send counts.
-  server_.setSocketOptions(QLocalServer::UserAccessOption);
-  connect(&server_, &QLocalServer::newConnection, this, [this] { acceptConnections(); });
+MailServer::MailServer(std::function<void(std::uint32_t)> onCount, MailServerLimits limits,
+                       QObject* parent)
+    : QObject(parent), onCount_(std::move(onCount)), limits_(limits) {
+  limits_.maxConnections = std::max(limits_.maxConnections, 1);
+  resume_.setSingleShot(true);
+  resume_.setInterval(kResumeAfterMs);
+  connect(&resume_, &QTimer::timeout, this, [this] {
+    if (notifier_) notifier_->setEnabled(true);
+  });
 }
 
-MailServer::~MailServer() { server_.close(); }
+MailServer::~MailServer() {
+  // Close the connections while this object is whole: their signals reach it.
+  const std::deque<QLocalSocket*> sockets = std::move(held_);
+  held_.clear();
+  for (QLocalSocket* socket : sockets) {
+    socket->disconnect(this);
+    delete socket;
+  }
+  notifier_.reset();
+  closeLocal(listener_);
+}
 
-bool MailServer::listen(const QString& name) {
-  // Ask first: with access options Qt binds elsewhere and renames the socket
-  // into place, which would silently take the name from a running character.
-  if (serverAnswers(name)) {
-    std::fprintf(stderr, "mail channel: %s is taken by a running character\n", qPrintable(name));
+bool MailServer::listen() {
+  const RuntimeDir where = mailSocketPath(true);
+  if (where.path.empty()) {
+    std::fprintf(stderr, "mail channel: %s\n", where.error.c_str());
     return false;
   }
-  if (server_.listen(name)) return true;
-  if (server_.serverError() == QAbstractSocket::AddressInUseError) {
-    QLocalServer::removeServer(name);  // left behind by a character that died
-    if (server_.listen(name)) return true;
+  return listen(where.path);
+}
+
+bool MailServer::listen(const std::string& path) {
+  if (listener_.fd >= 0) return listener_.path == path;
+  LocalListen result = listenLocal(path, kBacklog);
+  if (result.outcome == ListenOutcome::Taken) {
+    std::fprintf(stderr, "mail channel: %s is taken by a running character\n", path.c_str());
+    return false;
   }
-  std::fprintf(stderr, "mail channel: cannot listen on %s: %s\n", qPrintable(name),
-               qPrintable(server_.errorString()));
-  return false;
+  if (result.outcome != ListenOutcome::Listening) {
+    std::fprintf(stderr, "mail channel: cannot listen: %s\n", result.error.c_str());
+    return false;
+  }
+  listener_ = std::move(result.listener);
+  notifier_ = std::make_unique<QSocketNotifier>(listener_.fd, QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { acceptConnections(); });
+  return true;
 }
 
 void MailServer::acceptConnections() {
-  while (QLocalSocket* socket = server_.nextPendingConnection()) {
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    // A sender that never finishes its line is dropped.
-    QTimer::singleShot(kSenderTimeoutMs, socket, [socket] { socket->abort(); });
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(*socket, false); });
-    // A last line without its newline still counts once the sender is done.
-    connect(socket, &QLocalSocket::readChannelFinished, this,
-            [this, socket] { serve(*socket, true); });
-    if (socket->bytesAvailable() > 0) serve(*socket, false);
+  for (int i = 0; i < kAcceptBatch; ++i) {
+    const LocalAccept accepted = acceptLocal(listener_);
+    switch (accepted.outcome) {
+      case AcceptOutcome::Accepted:
+        hold(accepted.fd);
+        break;
+      case AcceptOutcome::NonePending:
+        return;
+      case AcceptOutcome::Failed:
+        break;  // that sender is gone; the listener is not
+      case AcceptOutcome::OutOfResources:
+        if (!held_.empty()) {
+          release(held_.front());  // give back our oldest descriptor and try again
+          break;
+        }
+        // Nothing of ours to give back: wait rather than spin on a
+        // connection that cannot be taken yet; it stays in the backlog.
+        notifier_->setEnabled(false);
+        resume_.start();
+        return;
+    }
   }
+}
+
+void MailServer::hold(int fd) {
+  if (static_cast<int>(held_.size()) >= limits_.maxConnections) release(held_.front());
+  auto* socket = new QLocalSocket(this);
+  if (!socket->setSocketDescriptor(fd, QLocalSocket::ConnectedState, QIODevice::ReadWrite)) {
+    delete socket;
+    closeLocalConnection(fd);
+    return;
+  }
+  held_.push_back(socket);
+  connect(socket, &QLocalSocket::disconnected, this, [this, socket] { release(socket); });
+  // A sender that does not finish its line in time is dropped.
+  QTimer::singleShot(limits_.senderTimeoutMs, socket, [this, socket] { release(socket); });
+  connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(*socket, false); });
+  // A last line without its newline still counts once the sender is done.
+  connect(socket, &QLocalSocket::readChannelFinished, this,
+          [this, socket] { serve(*socket, true); });
+  if (socket->bytesAvailable() > 0) serve(*socket, false);
+}
+
+void MailServer::release(QLocalSocket* socket) {
+  const auto found = std::find(held_.begin(), held_.end(), socket);
+  if (found == held_.end()) return;
+  held_.erase(found);
+  socket->disconnect(this);
+  socket->abort();
+  socket->deleteLater();
 }
 
 void MailServer::serve(QLocalSocket& socket, bool senderDone) {
@@ -86,7 +146,9 @@ void MailServer::serve(QLocalSocket& socket, bool senderDone) {
   if (socket.state() == QLocalSocket::ConnectedState) {
     socket.write(count ? kMailAccepted : kMailRejected);
     socket.flush();
-    socket.disconnectFromServer();
+    socket.disconnectFromServer();  // releases it once the answer is out
+  } else {
+    release(&socket);
   }
   if (count && onCount_) {
     // Later, from the event loop: the callback may run a modal box, which

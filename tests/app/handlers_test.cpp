@@ -809,13 +809,22 @@ TEST_F(HandlersTest, NoticeStartsAction98AfterTheBoxWhenDefined) {
   EXPECT_EQ(state.player.clock.startFrame, 500);
 }
 
-TEST_F(HandlersTest, ACountArrivingWhileTheBoxIsOpenRaisesNoSecondNotice) {
-  port.fakeUi.onBox = [this] {
+TEST_F(HandlersTest, CountsArrivingWhileTheBoxIsOpenRaiseNoSecondNotice) {
+  defineAction(98, 500, 540);
+  // A mail checker keeps reporting, the same count and higher ones, while
+  // the user has not closed the notice yet.
+  int reports = 0;
+  port.fakeUi.onBox = [this, &reports] {
     events.push_back("box");
-    if (events.size() == 1) receiveMailCount(state, port, 5);
+    for (; reports < 3000; ++reports) receiveMailCount(state, port, 5 + reports / 2);
   };
   receiveMailCount(state, port, 5);
   EXPECT_EQ(port.fakeUi.boxes.size(), 1u);
+  EXPECT_EQ(events, (std::vector<std::string>{"box", "action 98"}));
+  EXPECT_EQ(state.settings.mailCount, 5u + 2999u / 2);
+  // Closed, the notice comes back for the next new mail.
+  receiveMailCount(state, port, state.settings.mailCount + 1);
+  EXPECT_EQ(port.fakeUi.boxes.size(), 2u);
 }
 
 TEST_F(HandlersTest, PlayStatsBoxBelongsToTheWindow) {

@@ -1,5 +1,5 @@
 // vashel-mail N: sends a new-mail count to the character running for this
-// user, the way a mail checker would.
+// user on this display, the way a mail checker would.
 #include <QCoreApplication>
 #include <QLocalSocket>
 
@@ -31,9 +31,15 @@ int main(int argc, char** argv) {
   const auto count = vashel::parseMailCount(argv[1]);
   if (!count) return fail("not a count of mails (0 to 4294967295)", argv[1]);
 
+  // The folder is checked, not created: a folder that is not private may
+  // hold someone else's socket, and a missing one holds none.
+  const vashel::RuntimeDir where = vashel::mailSocketPath(false);
+  if (where.missing) return fail("no character is running");
+  if (where.path.empty()) return fail("no private folder for the mail socket", where.error.c_str());
+
   QCoreApplication app(argc, argv);
   QLocalSocket socket;
-  socket.connectToServer(vashel::mailServerName());
+  socket.connectToServer(QString::fromLocal8Bit(where.path.c_str()));
   if (!socket.waitForConnected(kWaitMs)) return fail("no character is running");
   const QByteArray line = QByteArray::number(*count) + '\n';
   socket.write(line);
