@@ -23,7 +23,9 @@ std::int32_t elapsedMs(std::int32_t now, std::int32_t since) {
 }
 
 void clampToRange(PlayerClock& clock) {
-  const int r = roundFrame(clock.currentFrame);
+  // Rounded half up in doubles: a step past a range that ends at the largest
+  // int frame must compare as beyond it, not saturate to it or wrap.
+  const double r = std::trunc(clock.currentFrame + 0.5);
   if (r > clock.endFrame) {
     clock.currentFrame = clock.endFrame;
   } else if (r < clock.startFrame) {
@@ -177,7 +179,7 @@ std::string formatPlayStats(const Player& player) {
                 "[ANIM No.] %03d\n[PLAYTIME] %u / %0.2f ms\n[FRAMES] %d / %d / %d frams\n"
                 "[FPS] %0.2f / %d / %0.2f fps\n",
                 player.currentAction, static_cast<unsigned>(clock.playTime),
-                clock.framesInRange * 1000 / 30.0, clock.paintCounter,
+                clock.framesInRange * kAnimFrameMs, clock.paintCounter,
                 clock.distinctFrameCounter, clock.framesInRange,
                 perSecond(clock.distinctFrameCounter, clock.playTime), clock.displayRate,
                 perSecond(clock.framesInRange, clock.playTime));
@@ -196,7 +198,8 @@ void printPlayStats(Player& player) {
   if (out == nullptr) return;
   std::fprintf(out, "[PLAYEND] PLAYTIME:%u / %0.2f FRAMES:%d / %d / %d FPS:%0.2f / %d / %0.2f\n",
                static_cast<unsigned>(clock.playTime),
-               clock.framesInRange * 1000 * 0.03333333333333333, clock.paintCounter,
+               static_cast<double>(clock.framesInRange) * 1000 * 0.03333333333333333,
+               clock.paintCounter,
                clock.distinctFrameCounter, clock.framesInRange,
                perSecond(clock.distinctFrameCounter, clock.playTime), clock.displayRate,
                perSecond(clock.framesInRange, clock.playTime));

@@ -2,6 +2,8 @@
 // integer frame so that playback reads a table instead of solving Béziers.
 #pragma once
 
+#include <climits>
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -46,7 +48,15 @@ inline double evaluateCurve(const AnimCurve* curve, int frame) {
   return curve ? evaluateCurve(*curve, frame) : 0.0;
 }
 
-// A frame rounded half up, as every curve read uses it.
-inline int roundFrame(double frame) { return static_cast<int>(frame + 0.5); }
+// A frame rounded half up, as every curve read uses it. A frame beyond the int
+// range (stepping past a range that ends at the largest frame goes there)
+// gives the nearest int instead of overflowing; NaN gives 0.
+inline int roundFrame(double frame) {
+  const double half = frame + 0.5;
+  if (std::isnan(half)) return 0;
+  if (half >= 2147483648.0) return INT_MAX;
+  if (half <= -2147483649.0) return INT_MIN;
+  return static_cast<int>(half);
+}
 
 }  // namespace vashel

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <initializer_list>
 
@@ -149,6 +150,23 @@ TEST(BakeCurve, SteepTangentsStayWithinTheControlPoints) {
     EXPECT_LE(v, 10.0);
   }
   EXPECT_EQ(curve.frames[30], 1.0);
+}
+
+TEST(RoundFrame, HalfUpThenTowardZeroWithinTheIntRange) {
+  EXPECT_EQ(roundFrame(2.5), 3);
+  EXPECT_EQ(roundFrame(2.49), 2);
+  EXPECT_EQ(roundFrame(-0.7), 0);  // -0.2 truncated toward zero
+  EXPECT_EQ(roundFrame(-1.6), -1);
+  EXPECT_EQ(roundFrame(2147483646.5), INT_MAX);
+  // One step past the largest frame, and far beyond it, stay at the limit.
+  EXPECT_EQ(roundFrame(2147483647.5), INT_MAX);
+  EXPECT_EQ(roundFrame(2147483648.0), INT_MAX);
+  EXPECT_EQ(roundFrame(1e300), INT_MAX);
+  EXPECT_EQ(roundFrame(-2147483648.0), -2147483647);  // -2147483647.5 toward zero
+  EXPECT_EQ(roundFrame(-2147483649.0), INT_MIN);
+  EXPECT_EQ(roundFrame(-2147483650.0), INT_MIN);
+  EXPECT_EQ(roundFrame(-1e300), INT_MIN);
+  EXPECT_EQ(roundFrame(std::nan("")), 0);
 }
 
 TEST(EvaluateCurve, BakedTableFirst) {
