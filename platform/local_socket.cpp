@@ -63,8 +63,10 @@ LocalListen listenLocal(const std::string& path, int backlog) {
     ::unlink(path.c_str());  // left behind by a process that died
     bound = bindIt();
   }
+  // Only the owner may connect, also when the folder is not a private one.
   struct stat info {};
-  if (!bound || ::listen(fd, backlog) != 0 || ::stat(path.c_str(), &info) != 0) {
+  if (!bound || ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, backlog) != 0 ||
+      ::stat(path.c_str(), &info) != 0) {
     result.error = path + ": " + std::strerror(errno);
     if (bound) ::unlink(path.c_str());
     ::close(fd);

@@ -22,9 +22,9 @@ struct LocalListen {
   std::string error;  // one line, for Taken and Failed
 };
 
-// Binds a non-blocking listening socket at `path`. A socket file that no
-// server answers on (left by a process that died) is replaced; one that
-// answers belongs to a running server and is left alone (Taken).
+// Binds a non-blocking listening socket at `path`, mode 0600. A socket file
+// that no server answers on (left by a process that died) is replaced; one
+// that answers belongs to a running server and is left alone (Taken).
 LocalListen listenLocal(const std::string& path, int backlog);
 
 // Closes the socket and removes its file, unless the file is no longer ours.

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -134,6 +135,9 @@ TEST_F(MailServerTest, TwoSendsOfThreeReachTheCallbackTwice) {
   std::vector<std::uint32_t> counts;
   MailServer server([&](std::uint32_t n) { counts.push_back(n); });
   ASSERT_TRUE(server.listen(path_));
+  struct stat info {};
+  ASSERT_EQ(::stat(path_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u) << "only the owner may send counts";
   EXPECT_EQ(runSender({"3"}).exitCode, 0);
   EXPECT_EQ(runSender({"3"}).exitCode, 0);
   EXPECT_TRUE(QTest::qWaitFor([&] { return counts.size() == 2; }, 1000));
