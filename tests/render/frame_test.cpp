@@ -410,5 +410,33 @@ TEST_F(RenderTest, JointDisplayStaysOutOfThePickPass) {
   EXPECT_EQ(state.lastPickIndex, -1);
 }
 
+TEST_F(TextureTest, EachDrawSetsTheFilterItsMeshAsksFor) {
+  // Uploading leaves every texture linear; a tex-filter of 0 or less asks
+  // for nearest, whatever the previous mesh asked for.
+  const std::pair<int, GLint> cases[] = {
+      {1, GL_LINEAR}, {0, GL_NEAREST}, {5, GL_LINEAR}, {-1, GL_NEAREST}};
+  double x = -75;
+  for (const auto& [filter, expected] : cases) {
+    TextureImage image;
+    image.name = "t" + std::to_string(scene.textureNames.size());
+    image.width = image.height = 2;
+    image.pixels.assign(4, 0xFF00FF00u);
+    scene.textureImages.push_back(image);
+    addTexturedQuad(image.name, x, x + 30);
+    scene.meshes.back().texFilter = filter;
+    x += 40;
+  }
+  upload();
+  draw();
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(state.textureNames[i]));
+    for (GLenum parameter : {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER}) {
+      GLint value = 0;
+      glGetTexParameteriv(GL_TEXTURE_2D, parameter, &value);
+      EXPECT_EQ(value, cases[i].second) << "mesh " << i << " parameter " << std::hex << parameter;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vashel::testing
