@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "net/xml.h"
 #include "platform/codepage.h"
 #include "platform/gl_context.h"
+#include "platform/report_signal.h"
 #include "render/font.h"
 #include "render/textures.h"
 
@@ -79,7 +81,12 @@ class CloseEndsProgram final : public QObject {
 }  // namespace
 
 Application::Application(AppState& state, SettingsStore* store)
-    : state_(state), store_(store), ui_(std::make_unique<QtUi>()) {}
+    : state_(state),
+      store_(store),
+      ui_(std::make_unique<QtUi>()),
+      frames_(
+          state.player, [this](bool scheduleNext) { drawFrame(scheduleNext); },
+          [this] { return timer_ && timer_->pending(); }) {}
 
 Application::~Application() = default;
 
@@ -113,7 +120,7 @@ int Application::startApplication(const std::string& sceneFileName) {
   const auto seconds = static_cast<std::uint32_t>(clock_.epochSeconds());
   random_.seed(seconds);
   seedRandomState(player, seconds);
-  timer_ = std::make_unique<QtTickTimer>([this] { tick(); });
+  timer_ = std::make_unique<QtTickTimer>([this] { frames_.tick(); });
   player.ports.time = &clock_;
   player.ports.random = &random_;
   player.ports.timer = timer_.get();
@@ -185,11 +192,14 @@ int Application::startApplication(const std::string& sceneFileName) {
   state.shell.windowX = x;
   state.shell.windowY = y;
   ui_->setMainWindow(window_.get());
-  initMainWindow();
+  // Without a context nothing can ever be drawn: a process with no visible
+  // window and nothing to click would only be ended by kill.
+  if (!initMainWindow()) return 1;
 
   mail_ = std::make_unique<MailServer>(
       [this](std::uint32_t count) { receiveMailCount(state_, *this, count); });
   mail_->listen();
+  watchReportSignal();
 
   window_->show();
   renderFrame(true);
@@ -216,7 +226,7 @@ int Application::startApplication(const std::string& sceneFileName) {
   return QApplication::exec();
 }
 
-void Application::initMainWindow() {
+bool Application::initMainWindow() {
   AppState& state = state_;
   gl_ = std::make_unique<GlContext>();
   if (!gl_->create(state.render.windowWidth, state.render.windowHeight)) {
@@ -224,16 +234,29 @@ void Application::initMainWindow() {
     MessageBoxOptions options;
     options.ownedByMainWindow = true;
     ui_->messageBox("", "レンダリングコンテキスト作成失敗", MessageIcon::None, options);
-  } else {
-    initRenderTarget(state.render, *gl_);
-    uploadTextures(state.scene, state.render);
+    return false;
   }
-  services_.context = gl_->valid() ? gl_.get() : nullptr;
+  initRenderTarget(state.render, *gl_);
+  uploadTextures(state.scene, state.render);
+  services_.context = gl_.get();
   services_.presenter = this;
   services_.pointer = this;
 
   startClock(state.player);
   readStoredSettings();
+  return true;
+}
+
+void Application::watchReportSignal() {
+  const int fd = openReportSignalPipe();
+  if (fd < 0) return;
+  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, window_.get());
+  QObject::connect(notifier, &QSocketNotifier::activated, window_.get(), [this, fd] {
+    drainReportSignalPipe(fd);
+    std::printf("[PAINTS] %llu frames drawn, at %d ms\n",
+                static_cast<unsigned long long>(frames_.framesDrawn()), clock_.nowMs());
+    std::fflush(stdout);
+  });
 }
 
 void Application::readStoredSettings() {
@@ -260,25 +283,10 @@ void Application::readStoredSettings() {
   menuChanged();
 }
 
-void Application::tick() {
-  if (state_.player.clock.playState == kPlaying) renderFrame(true);
-  finishTick(state_.player);
-}
+void Application::renderFrame(bool scheduleNext) { frames_.renderFrame(scheduleNext); }
 
-void Application::renderFrame(bool scheduleNext) {
-  // A modal box opened inside a frame (the statistics box) runs its own event
-  // loop; a tick arriving there must not start a second frame inside the
-  // first. The outer frame re-arms the clock when it ends.
-  if (inFrame_) return;
-  inFrame_ = true;
-  if (services_.context != nullptr) {
-    vashel::renderFrame(state_.render, state_.scene, state_.player, services_, scheduleNext);
-  } else if (scheduleNext) {
-    // Without GL nothing is drawn, but the character still lives on.
-    beginFrame(state_.player);
-    scheduleNextTick(state_.player, state_.scene);
-  }
-  inFrame_ = false;
+void Application::drawFrame(bool scheduleNext) {
+  vashel::renderFrame(state_.render, state_.scene, state_.player, services_, scheduleNext);
 }
 
 void Application::present(const FrameView& frame) {

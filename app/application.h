@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/frame_gate.h"
 #include "app/shell.h"
 #include "platform/clock.h"
 #include "platform/random.h"
@@ -32,7 +33,7 @@ class Application final : public ShellPort,
   ~Application() override;
 
   // The whole start-up, then the event loop. Returns the process exit code:
-  // 1 when the scene cannot be loaded.
+  // 1 when the scene cannot be loaded or no GL context can be made.
   int startApplication(const std::string& sceneFileName);
 
   // ShellPort
@@ -63,9 +64,12 @@ class Application final : public ShellPort,
 
  private:
   bool loadSceneBehindDialog();
-  void initMainWindow();
+  bool initMainWindow();
   void readStoredSettings();
-  void tick();
+  void drawFrame(bool scheduleNext);
+  // SIGUSR1 prints the frames drawn so far and the clock's time, so that the
+  // paint rate can be measured from outside (scripts/measure-desktop).
+  void watchReportSignal();
 
   AppState& state_;
   SettingsStore* store_;
@@ -77,7 +81,7 @@ class Application final : public ShellPort,
   std::unique_ptr<QtTickTimer> timer_;
   std::unique_ptr<MailServer> mail_;
   FrameServices services_;
-  bool inFrame_ = false;  // a frame is being rendered
+  FrameGate frames_;
   // The frame the window shows, so that an identical one is not shown again.
   std::vector<std::uint8_t> shownFrame_;
   int shownWidth_ = 0;
