@@ -3,21 +3,18 @@
 
 #include <cstdio>
 
+#include "platform/regular_file.h"
+
 namespace vashel {
 
 bool DocumentSource::loadFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  // Every byte read is kept, NUL bytes included: cutting each piece at its
-  // first NUL would lose data depending on where the 255-byte reads fall.
-  char chunk[256];
-  for (;;) {
-    const std::size_t count = std::fread(chunk, 1, 255, file);
-    if (count == 0) break;  // end of file or a read error
-    buffer_.append(chunk, count);
+  // Every byte read is kept, NUL bytes included.
+  const FileStatus status = readRegularFile(path, kMaxDocumentFileBytes, buffer_);
+  if (status != FileStatus::Ok && status != FileStatus::CannotOpen) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(),
+                 fileStatusText(status, kMaxDocumentFileBytes).c_str());
   }
-  std::fclose(file);
-  return true;
+  return status == FileStatus::Ok;
 }
 
 }  // namespace vashel

@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -61,8 +64,25 @@ void uploadTextures(Scene& scene, RenderState& state, std::FILE* diagnostics) {
   GLuint names[kTextureNameCount] = {};
   glGenTextures(kTextureNameCount, names);
   for (int i = 0; i < kTextureNameCount; ++i) state.textureNames[i] = names[i];
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
 
   TgaReader reader;
+  auto report = [diagnostics](const std::string& path, const std::string& problem) {
+    if (diagnostics) {
+      std::fprintf(diagnostics, "%s: %s\n", convertToUtf8(0, path).c_str(), problem.c_str());
+    }
+  };
+  // A file that is there but unusable is worth a line of its own; a missing
+  // one is only reported when the texture is found nowhere.
+  auto loadFile = [&](const std::string& path) -> std::optional<TgaImage> {
+    std::optional<TgaImage> image = reader.loadTGA(path, 4);
+    if (!image && reader.lastError() != kTgaCannotOpen) {
+      report(path, tgaErrorText(reader.lastError()));
+    }
+    return image;
+  };
+
   const std::size_t count =
       std::min(scene.textureNames.size(), static_cast<std::size_t>(kTextureNameCount));
   for (std::size_t i = 0; i < count; ++i) {
@@ -72,32 +92,45 @@ void uploadTextures(Scene& scene, RenderState& state, std::FILE* diagnostics) {
     auto embedded = std::find_if(scene.textureImages.begin(), scene.textureImages.end(),
                                  [&path](const TextureImage& image) { return image.name == path; });
     Pixels pixels;
-    if (auto file = reader.loadTGA(textureBaseName(path), 4)) {
-      pixels = fromTga(std::move(*file));
-    } else if (embedded != scene.textureImages.end()) {
-      pixels = fromEmbedded(*embedded);
-    } else if (auto full = reader.loadTGA(path, 4)) {
-      pixels = fromTga(std::move(*full));
+    bool found = true;
+    try {
+      if (auto file = loadFile(textureBaseName(path))) {
+        pixels = fromTga(std::move(*file));
+      } else if (embedded != scene.textureImages.end()) {
+        pixels = fromEmbedded(*embedded);
+      } else if (path != textureBaseName(path)) {
+        if (auto full = loadFile(path)) pixels = fromTga(std::move(*full));
+      }
+      found = !pixels.rgba.empty();
+      if (found) {
+        const int w2 = powerOfTwoBelow(pixels.width);
+        const int h2 = powerOfTwoBelow(pixels.height);
+        if (w2 > maxSize || h2 > maxSize) {
+          // GL would refuse the image without a word and leave the name empty.
+          report(path, std::to_string(w2) + " x " + std::to_string(h2) +
+                           " is larger than the largest texture of this GL (" +
+                           std::to_string(maxSize) + "); drawn untextured");
+          pixels = Pixels{};
+        } else if (w2 != pixels.width || h2 != pixels.height) {
+          std::vector<std::uint8_t> scaled(static_cast<std::size_t>(w2) * h2 * 4);
+          gluScaleImage(GL_RGBA, pixels.width, pixels.height, GL_UNSIGNED_BYTE,
+                        pixels.rgba.data(), w2, h2, GL_UNSIGNED_BYTE, scaled.data());
+          pixels = Pixels{w2, h2, std::move(scaled)};
+        }
+      }
+    } catch (const std::bad_alloc&) {
+      report(path, "out of memory; drawn untextured");
+      pixels = Pixels{};
     }
 
     if (!pixels.rgba.empty()) {
-      const int w2 = powerOfTwoBelow(pixels.width);
-      const int h2 = powerOfTwoBelow(pixels.height);
-      if (w2 != pixels.width || h2 != pixels.height) {
-        std::vector<std::uint8_t> scaled(static_cast<std::size_t>(w2) * h2 * 4);
-        gluScaleImage(GL_RGBA, pixels.width, pixels.height, GL_UNSIGNED_BYTE, pixels.rgba.data(),
-                      w2, h2, GL_UNSIGNED_BYTE, scaled.data());
-        pixels = Pixels{w2, h2, std::move(scaled)};
-      }
       glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     } else {
-      if (diagnostics) {
-        std::fprintf(diagnostics, "%s: ファイルないよ\n", convertToUtf8(0, path).c_str());
-      }
+      if (!found) report(path, "ファイルないよ");
       state.textureNames[i] = -1;
     }
     glTexImage2D(GL_TEXTURE_2D, 0, 4, pixels.width, pixels.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,

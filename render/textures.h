@@ -19,7 +19,9 @@ int powerOfTwoBelow(int size);
 // name i: the TGA file of the base name in the working directory, else the
 // embedded image of the full path, else the TGA file of the full path.
 // Sizes that are not powers of two are resampled down. A texture found
-// nowhere is reported on `diagnostics` and its name marked -1. Empties the
+// nowhere, or larger than GL_MAX_TEXTURE_SIZE after that step, is reported on
+// `diagnostics` and its name marked -1; so is a TGA file that is there but
+// refused (its reason on a line of its own). Never throws. Empties the
 // scene's embedded image list afterwards. Needs a current context.
 void uploadTextures(Scene& scene, RenderState& state, std::FILE* diagnostics = stderr);
 

@@ -2,7 +2,9 @@
 // 32 bits, premultiplication and placement by the orientation bits.
 #include "render/tga.h"
 
-#include <cstdio>
+#include <new>
+
+#include "platform/regular_file.h"
 
 namespace vashel {
 
@@ -32,6 +34,14 @@ const char* tgaErrorText(int code) {
       return "unknown image type";
     case kTgaZeroSize:
       return "image has size 0 width or height (or both)";
+    case kTgaTooLarge:
+      return "image wider or taller than 16384 pixels";
+    case kTgaNotRegular:
+      return "not a regular file";
+    case kTgaFileTooLarge:
+      return "file too large";
+    case kTgaOutOfMemory:
+      return "out of memory";
     default:
       return "unknown error";
   }
@@ -161,24 +171,28 @@ std::optional<TgaImage> TgaReader::loadTGA(const std::string& path, int format) 
     lastError_ = kTgaBadFormat;
     return std::nullopt;
   }
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    lastError_ = kTgaCannotOpen;
-    return std::nullopt;
+  std::vector<char> bytes;
+  switch (readRegularFile(path, kTgaMaxFileBytes, bytes)) {
+    case FileStatus::Ok:
+      break;
+    case FileStatus::CannotOpen:
+      lastError_ = kTgaCannotOpen;
+      return std::nullopt;
+    case FileStatus::NotRegular:
+      lastError_ = kTgaNotRegular;
+      return std::nullopt;
+    case FileStatus::TooLarge:
+      lastError_ = kTgaFileTooLarge;
+      return std::nullopt;
+    case FileStatus::ReadFailed:
+      lastError_ = kTgaCannotRead;
+      return std::nullopt;
+    case FileStatus::OutOfMemory:
+      lastError_ = kTgaOutOfMemory;
+      return std::nullopt;
   }
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t buffer[65536];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    bytes.insert(bytes.end(), buffer, buffer + got);
-  }
-  const bool readFailed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (readFailed) {
-    lastError_ = kTgaCannotRead;
-    return std::nullopt;
-  }
-  return decode(bytes, format);
+  return decode(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+                format);
 }
 
 std::optional<TgaImage> TgaReader::decode(std::span<const std::uint8_t> file, int format) {
@@ -187,6 +201,18 @@ std::optional<TgaImage> TgaReader::decode(std::span<const std::uint8_t> file, in
     return std::nullopt;
   };
   if (format < 0 || format > 4) return fail(kTgaBadFormat);
+  try {
+    return decodeImage(file);
+  } catch (const std::bad_alloc&) {
+    return fail(kTgaOutOfMemory);
+  }
+}
+
+std::optional<TgaImage> TgaReader::decodeImage(std::span<const std::uint8_t> file) {
+  auto fail = [this](int code) -> std::optional<TgaImage> {
+    lastError_ = code;
+    return std::nullopt;
+  };
   ByteSource source(file);
   std::uint8_t raw[18];
   for (std::uint8_t& byte : raw) {
@@ -196,6 +222,9 @@ std::optional<TgaImage> TgaReader::decode(std::span<const std::uint8_t> file, in
   const std::size_t pixelCount =
       static_cast<std::size_t>(header.width) * static_cast<std::size_t>(header.height);
   if (pixelCount == 0) return fail(kTgaZeroSize);
+  if (header.width > kTgaMaxDimension || header.height > kTgaMaxDimension) {
+    return fail(kTgaTooLarge);
+  }
   if (!source.skip(header.idLength)) return fail(kTgaUnexpectedEof);
   if (header.imageType == 0) return fail(kTgaNoData);
 

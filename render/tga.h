@@ -25,7 +25,20 @@ enum TgaError {
   kTgaCannotRead = 9,
   kTgaUnknownType = 10,
   kTgaZeroSize = 11,
+  // Refusals that keep memory bounded by what is of any use.
+  kTgaTooLarge = 12,      // wider or taller than kTgaMaxDimension
+  kTgaNotRegular = 13,    // a directory, FIFO or device, not a file
+  kTgaFileTooLarge = 14,  // more bytes than kTgaMaxFileBytes
+  kTgaOutOfMemory = 15,
 };
+
+// No GL implementation takes a texture beyond this (the software rasteriser's
+// maximum), so larger images are refused before their pixels are allocated.
+inline constexpr int kTgaMaxDimension = 16384;
+// The largest image of that size, uncompressed, with room for the ID field,
+// a colour map and a footer.
+inline constexpr std::uint64_t kTgaMaxFileBytes =
+    std::uint64_t{kTgaMaxDimension} * kTgaMaxDimension * 4 + (1u << 20);
 
 // The text of a last-error code; "unknown error" for any other value.
 const char* tgaErrorText(int code);
@@ -39,7 +52,8 @@ struct TgaImage {
 };
 
 // Reads TGA images and keeps the code of the last failure. `format` is the
-// requested output format 0..4 (the output is 32-bit for all of them).
+// requested output format 0..4 (the output is 32-bit for all of them). Never
+// throws: every failure, running out of memory included, is a code.
 class TgaReader {
  public:
   std::optional<TgaImage> loadTGA(const std::string& path, int format = 4);
@@ -47,6 +61,8 @@ class TgaReader {
   int lastError() const { return lastError_; }
 
  private:
+  std::optional<TgaImage> decodeImage(std::span<const std::uint8_t> file);
+
   int lastError_ = kTgaNoError;
 };
 

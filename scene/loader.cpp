@@ -6,13 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <new>
 #include <string>
 #include <unordered_map>
 
 #include "platform/codepage.h"
+#include "platform/regular_file.h"
 #include "scene/scene_builder.h"
 #include "scene/scene_text.h"
 
@@ -47,6 +46,9 @@ AnimCurve oneKeyCurve(double value) {
   curve.values[0] = value;
   return curve;
 }
+
+// The three parts of a face corner, for diagnostics.
+constexpr const char* kCornerPartNames[3] = {"vertex", "texture-coordinate", "normal"};
 
 struct SectionKeyword {
   std::string_view prefix;
@@ -210,7 +212,7 @@ struct SceneBuilder::State {
 
   void bake(AnimCurve& curve);
   void finish(const LoadOptions& options);
-  void dropBadFaces();
+  void checkFaces();
 };
 
 // Every loader bake goes through here: past the budget a curve keeps no table
@@ -577,8 +579,13 @@ void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
                                   target.normals.size()};
     for (int i = 0; i < 3; ++i) {
       if (parts[i] < -1) {
-        report("face index " + std::to_string(parts[i] + 1) + " beyond its list; face ignored");
-        return;
+        if (i == 0) {
+          report("face index " + std::to_string(parts[i] + 1) + " beyond its list; face ignored");
+          return;
+        }
+        report(std::string(kCornerPartNames[i]) + " index " + std::to_string(parts[i] + 1) +
+               " beyond its list; the corner is drawn without it");
+        parts[i] = -1;
       }
       if (parts[i] >= 0 && static_cast<std::uint64_t>(parts[i]) >= sizes[i]) beyond = true;
       cornerParts.push_back(static_cast<int>(parts[i]));
@@ -757,24 +764,34 @@ void SceneBuilder::State::actionLine(std::string_view key, LineTokenizer& tokens
 // ---------------------------------------------------------------------------
 // Finishing steps
 
-void SceneBuilder::State::dropBadFaces() {
+// A face naming a vertex beyond the list is dropped: it has no position to
+// draw. A texture coordinate or normal beyond its list only costs its corner
+// that attribute (-1, as if the file had left it empty).
+void SceneBuilder::State::checkFaces() {
   std::vector<std::vector<std::size_t>> dropped(scene.meshes.size());
   for (const PendingFace& pending : pendingFaces) {
-    const Mesh& target = scene.meshes[pending.mesh];
-    const MeshFace& face = target.faces[pending.face];
-    auto within = [](const std::vector<int>& indices, std::size_t size) {
-      return std::all_of(indices.begin(), indices.end(),
-                         [&](int index) {
-                           return index < 0 || static_cast<std::size_t>(index) < size;
-                         });
-    };
-    if (within(face.vertex, target.vertices.size()) &&
-        within(face.texcoord, target.texcoords.size()) &&
-        within(face.normal, target.normals.size())) {
+    Mesh& target = scene.meshes[pending.mesh];
+    MeshFace& face = target.faces[pending.face];
+    const bool vertexBeyond =
+        std::any_of(face.vertex.begin(), face.vertex.end(), [&](int index) {
+          return index >= 0 && static_cast<std::size_t>(index) >= target.vertices.size();
+        });
+    if (vertexBeyond) {
+      reportAt(pending.line, "face index beyond its list; face ignored");
+      dropped[pending.mesh].push_back(pending.face);
       continue;
     }
-    reportAt(pending.line, "face index beyond its list; face ignored");
-    dropped[pending.mesh].push_back(pending.face);
+    std::vector<int>* const lists[3] = {nullptr, &face.texcoord, &face.normal};
+    const std::size_t sizes[3] = {0, target.texcoords.size(), target.normals.size()};
+    for (int part = 1; part < 3; ++part) {
+      for (int& index : *lists[part]) {
+        if (index < 0 || static_cast<std::size_t>(index) < sizes[part]) continue;
+        reportAt(pending.line, std::string(kCornerPartNames[part]) + " index " +
+                                   std::to_string(std::int64_t{index} + 1) +
+                                   " beyond its list; the corner is drawn without it");
+        index = -1;
+      }
+    }
   }
   for (std::size_t m = 0; m < dropped.size(); ++m) {
     if (dropped[m].empty()) continue;
@@ -805,16 +822,18 @@ void SceneBuilder::State::finish(const LoadOptions& options) {
     scene.vertexTotal += static_cast<int>(m.vertices.size());
   }
   // Faces are checked once the texture coordinates a mesh lacked exist.
-  dropBadFaces();
+  checkFaces();
 
   for (Mesh& m : scene.meshes) {
-    // Normals follow the skinning of the vertex they are paired with.
+    // Normals follow the skinning of the vertex they are paired with, the
+    // last pairing winning.
+    m.normalSkinVertex.assign(m.normals.size(), -1);
     for (const MeshFace& face : m.faces) {
       for (std::size_t c = 0; c < face.vertex.size(); ++c) {
         const int v = face.vertex[c];
         const int n = face.normal[c];
         if (v < 0 || n < 0) continue;
-        m.normals[n].influences = m.vertices[v].influences;
+        m.normalSkinVertex[static_cast<std::size_t>(n)] = v;
       }
     }
     double t[3] = {0, 0, 0};
@@ -842,9 +861,12 @@ void SceneBuilder::State::finish(const LoadOptions& options) {
   hooks.loadAllSounds(scene);
 
   for (const std::string& name : options.messageFiles) {
-    if (std::FILE* file = std::fopen(name.c_str(), "r")) {
+    FileStatus why = FileStatus::Ok;
+    if (std::FILE* file = openRegularFile(name, kMaxMessageFileBytes, "r", &why)) {
       readMessageFile(file, scene, hooks);
       std::fclose(file);
+    } else if (why != FileStatus::CannotOpen) {
+      report(name + ": " + fileStatusText(why, kMaxMessageFileBytes) + "; not read");
     }
   }
 
@@ -907,46 +929,43 @@ std::vector<Diagnostic> parseScene(std::span<const char> text, const LoadOptions
   return builder.takeDiagnostics();
 }
 
-std::vector<char> readSceneFile(const std::string& fileName) {
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (!file) throw MYERRORCODE{1};
+std::vector<char> readSceneFile(const std::string& fileName, std::string* problem) {
   std::vector<char> buffer;
-  bool failed = false;
-  try {
-    // A regular file is read with one call into a buffer of its size; the
-    // loop only matters for pipes and files that grow while read.
-    std::error_code error;
-    if (std::filesystem::is_directory(fileName, error)) {
-      failed = true;
-    } else {
-      const auto size = std::filesystem::file_size(fileName, error);
-      if (!error) buffer.reserve(static_cast<std::size_t>(size) + 1);
-    }
-    std::size_t used = 0;
-    while (!failed) {
-      if (buffer.capacity() == used) buffer.reserve(std::max<std::size_t>(used * 2, 1 << 16));
-      buffer.resize(buffer.capacity());
-      const std::size_t got = std::fread(buffer.data() + used, 1, buffer.size() - used, file);
-      used += got;
-      if (got == 0) break;
-    }
-    failed = failed || std::ferror(file) != 0;
-    buffer.resize(used);
-  } catch (const std::bad_alloc&) {
-    failed = true;
-  }
-  std::fclose(file);
-  if (failed) throw MYERRORCODE{2};
-  return buffer;
+  const FileStatus status = readRegularFile(fileName, kMaxSceneFileBytes, buffer);
+  if (status == FileStatus::Ok) return buffer;
+  if (problem) *problem = fileStatusText(status, kMaxSceneFileBytes);
+  throw MYERRORCODE{status == FileStatus::CannotOpen ? 1 : 2};
 }
 
-void loadScene(const std::string& fileName, Scene& scene, LoadHooks& hooks, LoadStatus& status) {
-  const std::vector<char> text = readSceneFile(fileName);
+std::vector<Diagnostic> parseSceneFile(const std::string& fileName, Scene& scene,
+                                       LoadHooks& hooks, LoadStatus& status,
+                                       std::string& problem) {
+  const std::vector<char> text = readSceneFile(fileName, &problem);
   LoadOptions options;
   options.variant = sceneVariant(fileName);
   options.messageFiles = {fileName + ".txt", "data/message.txt"};
+  SceneBuilder builder(scene, hooks, status, options.limits);
+  builder.readLines(text, options.variant);
+  if (builder.recognizedLines() == 0) {
+    problem = std::string("not a scene file (no line of it was understood as ") +
+              variantName(options.variant) + " scene text)";
+    throw MYERRORCODE{kNotASceneFile};
+  }
+  builder.finish(options);
+  return builder.takeDiagnostics();
+}
+
+void loadScene(const std::string& fileName, Scene& scene, LoadHooks& hooks, LoadStatus& status) {
+  std::vector<Diagnostic> diagnostics;
+  std::string problem;
+  try {
+    diagnostics = parseSceneFile(fileName, scene, hooks, status, problem);
+  } catch (const MYERRORCODE& error) {
+    if (error.code != 1) std::fprintf(stderr, "%s: %s\n", fileName.c_str(), problem.c_str());
+    throw;
+  }
   // Diagnostics quote names from the file, which are code page 932.
-  for (const Diagnostic& diagnostic : parseScene(text, options, scene, hooks, status)) {
+  for (const Diagnostic& diagnostic : diagnostics) {
     const std::string shown = convertToUtf8(kDataCodePage, diagnostic.text);
     if (diagnostic.line > 0) {
       std::fprintf(stderr, "%s:%d: %s\n", fileName.c_str(), diagnostic.line, shown.c_str());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -72,6 +73,11 @@ struct LoadLimits {
   long long bakedFrames = 1LL << 25;    // entries of all baked tables together: 256 MB
 };
 
+// The largest files the loader reads. Scene text costs about twenty times its
+// size in memory once loaded; message files are a few lines of text.
+inline constexpr std::uint64_t kMaxSceneFileBytes = 256ull << 20;
+inline constexpr std::uint64_t kMaxMessageFileBytes = 16ull << 20;
+
 struct LoadOptions {
   SceneVariant variant = SceneVariant::Plain;
   // The companion message files, in reading order; a missing one is skipped.
@@ -85,8 +91,23 @@ struct LoadOptions {
 std::vector<Diagnostic> parseScene(std::span<const char> text, const LoadOptions& options,
                                    Scene& scene, LoadHooks& hooks, LoadStatus& status);
 
+// MYERRORCODE codes beyond 1: the file cannot be read or is refused (2), or
+// no line of it is scene text of its variant (3: an empty or binary file, a
+// scene under a name of the other variant), which would otherwise load as an
+// invisible character.
+inline constexpr int kSceneUnreadable = 2;
+inline constexpr int kNotASceneFile = 3;
+
+// Reads the file named `fileName` and parses it as loadScene does, printing
+// nothing. Throws MYERRORCODE 1, 2 or 3; for 2 and 3 `problem` receives the
+// reason as a short phrase. With code 3 the finishing steps have not run.
+std::vector<Diagnostic> parseSceneFile(const std::string& fileName, Scene& scene,
+                                       LoadHooks& hooks, LoadStatus& status,
+                                       std::string& problem);
+
 // Reads the file named `fileName` and parses it. Throws MYERRORCODE{1} when the
-// file cannot be opened. Diagnostics go to standard error.
+// file cannot be opened, 2 or 3 as parseSceneFile says. Diagnostics and the
+// reason of a failure go to standard error.
 void loadScene(const std::string& fileName, Scene& scene, LoadHooks& hooks, LoadStatus& status);
 
 // loadScene for the start-up sequence: 1 on success, 0 on failure (with one

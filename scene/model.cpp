@@ -12,7 +12,16 @@ int findByName(const List& list, std::string_view name) {
   return -1;
 }
 
+const std::vector<SkinInfluence> kNoInfluences;
+
 }  // namespace
+
+const std::vector<SkinInfluence>& Mesh::normalInfluences(std::size_t normal) const {
+  if (normal >= normalSkinVertex.size()) return kNoInfluences;
+  const int vertex = normalSkinVertex[normal];
+  if (vertex < 0 || static_cast<std::size_t>(vertex) >= vertices.size()) return kNoInfluences;
+  return vertices[static_cast<std::size_t>(vertex)].influences;
+}
 
 int Scene::findMesh(std::string_view name) const { return findByName(meshes, name); }
 int Scene::findJoint(std::string_view name) const { return findByName(joints, name); }

@@ -22,7 +22,8 @@ struct SkinInfluence {
   double weight = 0.0;
 };
 
-// One vertex, or one normal (the same record; normals use position and influences).
+// One vertex, or one normal (the same record; a normal uses the position
+// only: its skin influences are those of a vertex, Mesh::normalInfluences).
 struct MeshVertex {
   Vec4 deformed{0, 0, 0, 1};  // what is drawn
   Vec4 base{0, 0, 0, 1};      // rest position, relative to the mesh's translation at frame 1
@@ -96,6 +97,13 @@ struct Mesh : SceneNode {
 
   std::vector<int> blendTargets;           // mesh indices
   std::vector<AnimCurve> blendWeights;     // weight i belongs to target i
+
+  // Normal i follows the skinning of vertex normalSkinVertex[i] (-1: none),
+  // the vertex of its last pairing at a face corner. An index rather than a
+  // copy: copies cost normals × influences, far beyond the file's size.
+  std::vector<int> normalSkinVertex;
+  // The influences normal i shares with its vertex; empty when it has none.
+  const std::vector<SkinInfluence>& normalInfluences(std::size_t normal) const;
 };
 
 struct Joint : SceneNode {

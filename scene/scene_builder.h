@@ -20,8 +20,9 @@ class SceneBuilder {
 
   // Walks every line of the text into the scene. Call once.
   void readLines(std::span<const char> text, SceneVariant variant);
-  // The finishing steps: baking, skin copies to normals, sounds, companion
-  // messages, the default camera, the start-up action, cached rotations.
+  // The finishing steps: baking, normals paired with skinned vertices,
+  // sounds, companion messages, the default camera, the start-up action,
+  // cached rotations.
   void finish(const LoadOptions& options);
 
   // Lines that matched a key or a section keyword; none means the text is
@@ -36,8 +37,10 @@ class SceneBuilder {
 };
 
 // The whole file in one buffer. Throws MYERRORCODE 1 when it cannot be
-// opened, 2 when reading fails (a directory, an I/O error).
-std::vector<char> readSceneFile(const std::string& fileName);
+// opened, 2 when it is refused or reading fails (not a regular file, larger
+// than kMaxSceneFileBytes, an I/O error, no memory); `problem`, when given,
+// then receives the reason as a short phrase.
+std::vector<char> readSceneFile(const std::string& fileName, std::string* problem = nullptr);
 
 // At most this many diagnostics are kept; one more entry then says how many
 // were left out.

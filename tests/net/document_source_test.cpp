@@ -5,12 +5,16 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "hostile_files.h"
 
 namespace vashel {
 namespace {
 
 std::string writeTempFile(const std::string& name, const std::string& bytes) {
-  const std::string path = testing::TempDir() + "/vashel_document_source_" + name;
+  const std::string path = ::testing::TempDir() + "/vashel_document_source_" + name;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   EXPECT_NE(file, nullptr);
   if (file != nullptr) {
@@ -41,7 +45,7 @@ TEST(DocumentSource, LoadAppendsAndAMissingFileAddsNothing) {
   source.buffer() = "before|";
   ASSERT_TRUE(source.loadFile(writeTempFile("append", "<a/>")));
   EXPECT_EQ(source.buffer(), "before|<a/>");
-  EXPECT_FALSE(source.loadFile(testing::TempDir() + "/vashel_no_such_file.xml"));
+  EXPECT_FALSE(source.loadFile(::testing::TempDir() + "/vashel_no_such_file.xml"));
   EXPECT_FALSE(source.loadFile(""));
   EXPECT_EQ(source.buffer(), "before|<a/>");
   source.clearBuffer();
@@ -55,6 +59,25 @@ TEST(DocumentSource, NulBytesAreKept) {
   DocumentSource source;
   ASSERT_TRUE(source.loadFile(writeTempFile("nul", bytes)));
   EXPECT_EQ(source.buffer(), bytes);
+}
+
+TEST(DocumentSource, RefusesWhatIsNotARegularFileOrTooLargeWithALine) {
+  testing::HostileFiles files;
+  std::vector<std::pair<std::string, std::string>> cases;
+  for (const std::string& path : files.notRegular()) cases.push_back({path, "not a regular file"});
+  cases.push_back({files.sparse(kMaxDocumentFileBytes + 1),
+                   "larger than " + std::to_string(kMaxDocumentFileBytes) + " bytes"});
+  for (const auto& [path, reason] : cases) {
+    DocumentSource source;
+    source.buffer() = "kept";
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(source.loadFile(path));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), path + ": " + reason + "\n");
+    EXPECT_EQ(source.buffer(), "kept");
+  }
+  DocumentSource source;
+  EXPECT_TRUE(source.loadFile(files.sparse(kMaxDocumentFileBytes)));
+  EXPECT_EQ(source.buffer().size(), kMaxDocumentFileBytes);
 }
 
 }  // namespace

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "hostile_files.h"
 #include "render/render_fixture.h"
 #include "render/textures.h"
 #include "render/view.h"
+#include "scene/loader.h"
 
 namespace vashel::testing {
 namespace {
@@ -48,6 +50,30 @@ TEST_F(RenderTest, HalfRedReadsBackAsBottomUpBgraInBothTargets) {
     EXPECT_EQ(frame.bgra[at + 3], 64);
     EXPECT_EQ(frame.rgbaAt(px(-40), py(0)), kTransparent);
   }
+}
+
+// A loaded face whose corners name a texture coordinate or normal beyond the
+// lists is drawn over the same pixels as the face without them.
+TEST_F(RenderTest, LoadedFaceWithAnOutOfRangeTextureOrNormalIndexIsDrawn) {
+  auto coveredPixels = [&](const std::string& face) {
+    scene = Scene{};
+    state.deform = DeformTables{};  // a scene of the same shape would reuse them
+    const std::string text =
+        "mesh a World\n v -20 -20 0\n v 20 -20 0\n v 20 20 0\n v -20 20 0\n vt 0 0\n"
+        " vn 0 0 1\n color 1 1 1\n" + face + "\n";
+    LoadHooks hooks;
+    LoadStatus status;
+    parseScene(text, LoadOptions{}, scene, hooks, status);
+    scene.activeCamera = -1;  // the built-in camera
+    const FrameView frame = draw();
+    int covered = 0;
+    for (std::size_t i = 3; i < frame.bgra.size(); i += 4) covered += frame.bgra[i] != 0;
+    return covered;
+  };
+  const int whole = coveredPixels(" f 1/1/1 2/1/1 3/1/1 4/1/1");
+  EXPECT_GT(whole, 1000);
+  EXPECT_EQ(coveredPixels(" f 1/1/1 2/7/1 3/1/1 4/1/9"), whole);
+  EXPECT_EQ(coveredPixels(" f 1/1/1 2/-3/1 3/1/1 4/1/-2"), whole);
 }
 
 TEST_F(RenderTest, PickOutsideTheWindowFindsNothing) {
@@ -307,6 +333,36 @@ TEST_F(TextureTest, SizesAreResampledDownToPowersOfTwo) {
   EXPECT_EQ(powerOfTwoBelow(0), 1);
   EXPECT_EQ(textureBaseName("maps/skin.tga"), "skin.tga");
   EXPECT_EQ(textureBaseName("skin.tga"), "skin.tga");
+}
+
+TEST_F(TextureTest, RefusedFilesAndTexturesBeyondTheGlMaximumAreReportedAndDrawnUntextured) {
+  HostileFiles hostile;
+  std::filesystem::create_symlink(hostile.fifo(), "pipe.tga");
+  std::filesystem::create_symlink(hostile.zeroLink(), "zero.tga");
+  GLint maxSize = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+  ASSERT_GT(maxSize, 0);
+  TextureImage wide;
+  wide.name = "wide";
+  wide.width = 2 * maxSize;
+  wide.height = 1;
+  wide.pixels.assign(static_cast<std::size_t>(wide.width), 0xFF0000FFu);
+  scene.textureImages.push_back(wide);
+  addTexturedQuad("pipe.tga", -60, -30);
+  addTexturedQuad("zero.tga", -15, 15);
+  addTexturedQuad("wide", 30, 60);
+
+  const std::string max = std::to_string(maxSize);
+  EXPECT_EQ(upload(), "pipe.tga: not a regular file\npipe.tga: ファイルないよ\n"
+                      "zero.tga: not a regular file\nzero.tga: ファイルないよ\n"
+                      "wide: " + std::to_string(2 * maxSize) +
+                          " x 1 is larger than the largest texture of this GL (" + max +
+                          "); drawn untextured\n");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(state.textureNames[i], -1) << i;
+  const FrameView frame = draw();
+  for (double x : {-45.0, 0.0, 45.0}) {
+    EXPECT_EQ(frame.rgbaAt(px(x), py(0)), (Rgba{255, 255, 255, 255})) << x;
+  }
 }
 
 TEST_F(RenderTest, LightsSwitchLightingOnAndReportUnknownTypes) {

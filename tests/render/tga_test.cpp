@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "hostile_files.h"
+
 namespace vashel {
 namespace {
 
@@ -88,11 +90,36 @@ TEST(TgaErrors, EachRejectionHasItsCode) {
 }
 
 TEST(TgaErrors, DimensionsThatTheFileCannotHoldAreRejected) {
-  // 65535 x 65535 pixels announced by a file of a few bytes.
+  // 16384 x 16384 pixels announced by a file of a few bytes.
   EXPECT_EQ(
-      decodeError(file({.imageType = 10, .width = 65535, .height = 65535}, {0xFF, 1, 2, 3, 4})),
+      decodeError(file({.imageType = 10, .width = 16384, .height = 16384}, {0xFF, 1, 2, 3, 4})),
       kTgaUnexpectedEof);
-  EXPECT_EQ(decodeError(file({.width = 65535, .height = 65535}, {1, 2, 3, 4})), kTgaUnexpectedEof);
+  EXPECT_EQ(decodeError(file({.width = 16384, .height = 16384}, {1, 2, 3, 4})), kTgaUnexpectedEof);
+}
+
+TEST(TgaErrors, NoSideBeyondTheLargestTextureIsAllocated) {
+  // Run-length data enough for the pixel count: only the size refuses these.
+  const Bytes runs(300, 0xFF);
+  EXPECT_EQ(decodeError(file({.imageType = 10, .width = 16385, .height = 1}, runs)), kTgaTooLarge);
+  EXPECT_EQ(decodeError(file({.imageType = 10, .width = 1, .height = 16385}, runs)), kTgaTooLarge);
+  // 65535 x 65535 from 34 MB of runs would be 17 GB of pixels.
+  EXPECT_EQ(decodeError(file({.imageType = 10, .width = 65535, .height = 65535}, runs)),
+            kTgaTooLarge);
+  TgaReader reader;
+  const auto widest = reader.decode(file({.imageType = 10, .width = 16384, .height = 1}, runs));
+  ASSERT_TRUE(widest);
+  EXPECT_EQ(widest->pixels.size(), 16384u * 4);
+}
+
+TEST(TgaErrors, OnlyRegularFilesOfBoundedSizeAreRead) {
+  testing::HostileFiles files;
+  TgaReader reader;
+  for (const std::string& path : files.notRegular()) {
+    EXPECT_FALSE(reader.loadTGA(path).has_value()) << path;
+    EXPECT_EQ(reader.lastError(), kTgaNotRegular) << path;
+  }
+  EXPECT_FALSE(reader.loadTGA(files.sparse(kTgaMaxFileBytes + 1)).has_value());
+  EXPECT_EQ(reader.lastError(), kTgaFileTooLarge);
 }
 
 TEST(TgaErrors, TextsOfTheCodes) {
@@ -109,7 +136,11 @@ TEST(TgaErrors, TextsOfTheCodes) {
                          "unknown image type",
                          "image has size 0 width or height (or both)"};
   for (int code = 0; code < 12; ++code) EXPECT_STREQ(tgaErrorText(code), texts[code]);
-  EXPECT_STREQ(tgaErrorText(12), "unknown error");
+  EXPECT_STREQ(tgaErrorText(kTgaTooLarge), "image wider or taller than 16384 pixels");
+  EXPECT_STREQ(tgaErrorText(kTgaNotRegular), "not a regular file");
+  EXPECT_STREQ(tgaErrorText(kTgaFileTooLarge), "file too large");
+  EXPECT_STREQ(tgaErrorText(kTgaOutOfMemory), "out of memory");
+  EXPECT_STREQ(tgaErrorText(16), "unknown error");
   EXPECT_STREQ(tgaErrorText(-1), "unknown error");
 }
 

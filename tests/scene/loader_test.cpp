@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "hostile_files.h"
 #include "scene/scene_builder.h"
 #include "scene_fakes.h"
 
@@ -167,20 +168,20 @@ TEST_F(FullScene, Joints) {
 
 TEST_F(FullScene, SkinBindingAndNormals) {
   const Mesh& body = scene().meshes[0];
-  auto influences = [](const MeshVertex& v) {
+  auto influences = [](const std::vector<SkinInfluence>& list) {
     std::vector<std::pair<int, double>> out;
-    for (const SkinInfluence& i : v.influences) out.emplace_back(i.joint, i.weight);
+    for (const SkinInfluence& i : list) out.emplace_back(i.joint, i.weight);
     return out;
   };
   using List = std::vector<std::pair<int, double>>;
-  EXPECT_EQ(influences(body.vertices[0]), (List{{0, 1.0}}));
-  EXPECT_EQ(influences(body.vertices[1]), (List{{0, 0.5}, {1, 0.5}}));
+  EXPECT_EQ(influences(body.vertices[0].influences), (List{{0, 1.0}}));
+  EXPECT_EQ(influences(body.vertices[1].influences), (List{{0, 0.5}, {1, 0.5}}));
   // "nosuch" names no joint: that influence refers to joint 0.
-  EXPECT_EQ(influences(body.vertices[2]), (List{{1, 0.1}, {0, 0.2}, {0, 0.7}}));
-  EXPECT_EQ(influences(body.vertices[3]), (List{{0, 0.25}, {1, 0.75}}));
+  EXPECT_EQ(influences(body.vertices[2].influences), (List{{1, 0.1}, {0, 0.2}, {0, 0.7}}));
+  EXPECT_EQ(influences(body.vertices[3].influences), (List{{0, 0.25}, {1, 0.75}}));
   // Normal 0 is paired last with vertex 3, normal 1 with vertex 2.
-  EXPECT_EQ(influences(body.normals[0]), influences(body.vertices[3]));
-  EXPECT_EQ(influences(body.normals[1]), influences(body.vertices[2]));
+  EXPECT_EQ(influences(body.normalInfluences(0)), influences(body.vertices[3].influences));
+  EXPECT_EQ(influences(body.normalInfluences(1)), influences(body.vertices[2].influences));
   EXPECT_TRUE(scene().meshes[3].vertices[0].influences.empty());
 }
 
@@ -590,7 +591,8 @@ TEST(SceneRejects, OneDiagnosticPerBadLine) {
        "vertex -1"},
       {"skincluster s\n weight 0 1\n", 2, "target"},
       {"mesh a World\n v 0 0 0\n f 2/1/1\n", 3, "face index"},
-      {"mesh a World\n v 0 0 0\n f 1/-3/1\n", 3, "face index"},
+      {"mesh a World\n v 0 0 0\n f -1/1/1\n", 3, "face index"},
+      {"mesh a World\n v 0 0 0\n vn 0 0 1\n f 1/-3/1\n", 4, "texture-coordinate index -3"},
       {"mesh a World\n f 1/1/1\n vt 0 0\n", 2, "face index"},
       {"mesh a World\n translateX: -2 0 0\n", 2, "key count"},
       {"mesh a World\n translateX: 4294967295 0 0\n", 2, "key count"},
@@ -665,6 +667,57 @@ TEST(SceneRejects, FaceIndicesMayPointAheadWithinTheMesh) {
   EXPECT_TRUE(parsed->diagnostics.empty());
 }
 
+TEST(SceneRejects, AnOutOfRangeTextureOrNormalIndexCostsOnlyItsCorner) {
+  const auto parsed = parse(
+      "mesh a World\n v 0 0 0\n v 1 0 0\n v 0 1 0\n vt 0 0\n vn 0 0 1\n"
+      " f 1/1/1 2/5/1 3/1/9\n f 1/-2/1 2/1/-4 3//\n");
+  const Mesh& mesh = parsed->scene->meshes[0];
+  ASSERT_EQ(mesh.faces.size(), 2u);
+  EXPECT_EQ(mesh.faces[0].vertex, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(mesh.faces[0].texcoord, (std::vector<int>{0, -1, 0}));
+  EXPECT_EQ(mesh.faces[0].normal, (std::vector<int>{0, 0, -1}));
+  EXPECT_EQ(mesh.faces[1].texcoord, (std::vector<int>{-1, 0, -1}));
+  EXPECT_EQ(mesh.faces[1].normal, (std::vector<int>{0, -1, -1}));
+  ASSERT_EQ(parsed->diagnostics.size(), 4u);
+  // Negative indices are seen as the line is read, those past the end once
+  // the mesh is complete.
+  EXPECT_EQ(parsed->diagnostics[0].line, 8);
+  EXPECT_NE(parsed->diagnostics[0].text.find("texture-coordinate index -2"), std::string::npos);
+  EXPECT_NE(parsed->diagnostics[1].text.find("normal index -4"), std::string::npos);
+  EXPECT_EQ(parsed->diagnostics[2].line, 7);
+  EXPECT_NE(parsed->diagnostics[2].text.find("texture-coordinate index 5"), std::string::npos);
+  EXPECT_NE(parsed->diagnostics[3].text.find("normal index 9"), std::string::npos);
+}
+
+// One vertex with n influences and n normals all paired with it: copies of the
+// influences to every normal would cost n × n records for a file of about
+// 24 n bytes.
+TEST(SceneRejects, NormalsShareTheirVertexInfluencesInsteadOfCopyingThem) {
+  constexpr int n = 2000;
+  std::string text = "joint j\nmesh a World\n v 0 0 0\n";
+  for (int i = 0; i < n; ++i) text += " vn 0 0 1\n";
+  for (int i = 1; i <= n; ++i) text += " f 1/1/" + std::to_string(i) + "\n";
+  text += "skincluster s\n target a\n joint " + std::to_string(n);
+  for (int i = 0; i < n; ++i) text += " j";
+  text += "\n weight 0";
+  for (int i = 0; i < n; ++i) text += " 1";
+  text += "\n";
+  const auto parsed = parse(text);
+  EXPECT_TRUE(parsed->diagnostics.empty());
+  const Mesh& mesh = parsed->scene->meshes[0];
+  ASSERT_EQ(mesh.normals.size(), static_cast<std::size_t>(n));
+  ASSERT_EQ(mesh.vertices[0].influences.size(), static_cast<std::size_t>(n));
+  std::size_t stored = 0;
+  for (const MeshVertex& v : mesh.vertices) stored += v.influences.size();
+  for (const MeshVertex& v : mesh.normals) stored += v.influences.size();
+  stored += mesh.normalSkinVertex.size();
+  EXPECT_LE(stored, text.size() / 8);
+  for (std::size_t i = 0; i < mesh.normals.size(); ++i) {
+    ASSERT_EQ(mesh.normalInfluences(i).size(), static_cast<std::size_t>(n)) << i;
+  }
+  EXPECT_TRUE(mesh.normalInfluences(n).empty());
+}
+
 TEST(SceneRejects, DiagnosticsAreCapped) {
   std::string text = "mesh a World\n";
   for (int i = 0; i < 3000; ++i) text += " f 1\n";
@@ -681,19 +734,39 @@ TEST(SceneFiles, MissingFile) {
   RecordingHooks hooks;
   LoadStatus status;
   EXPECT_THROW(loadScene(kData + "/no-such-scene.gl", scene, hooks, status), MYERRORCODE);
-  testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(tryLoadScene(kData + "/no-such-scene.gl", scene, hooks, status), 0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "ファイルないよ\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ファイルないよ\n");
   EXPECT_EQ(status.loadState, -1);
 }
 
-TEST(SceneFiles, UnreadableFile) {
-  Scene scene;
-  RecordingHooks hooks;
-  LoadStatus status;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(tryLoadScene(kData, scene, hooks, status), 0);  // a directory
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "何がなにやら、とにかくエラー\n");
+TEST(SceneFiles, WhatIsNotARegularFileOrTooLargeIsRefusedWithItsReason) {
+  testing::HostileFiles files;
+  std::vector<std::pair<std::string, std::string>> cases;
+  for (const std::string& path : files.notRegular()) cases.push_back({path, "not a regular file"});
+  cases.push_back({files.sparse(kMaxSceneFileBytes + 1),
+                   "larger than " + std::to_string(kMaxSceneFileBytes) + " bytes"});
+  for (const auto& [path, reason] : cases) {
+    Scene scene;
+    RecordingHooks hooks;
+    LoadStatus status;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(tryLoadScene(path, scene, hooks, status), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              path + ": " + reason + "\n何がなにやら、とにかくエラー\n");
+    EXPECT_EQ(status.loadState, -1);
+  }
+}
+
+TEST(SceneFiles, CompanionFilesThatAreNotRegularFilesAreSkippedWithADiagnostic) {
+  testing::HostileFiles files;
+  LoadOptions options;
+  options.messageFiles = {files.fifo(), files.zeroLink(), kData + "/full.gl.txt"};
+  const auto parsed = parse(readFile(kData + "/full.gl"), options);
+  ASSERT_EQ(parsed->diagnostics.size(), 2u);
+  EXPECT_EQ(parsed->diagnostics[0].text, files.fifo() + ": not a regular file; not read");
+  EXPECT_EQ(parsed->diagnostics[1].text, files.zeroLink() + ": not a regular file; not read");
+  EXPECT_FALSE(parsed->scene->defaultMessage.text.empty());  // the real one was read
 }
 
 TEST(SceneFiles, LoadsAndReportsByLine) {
@@ -706,13 +779,57 @@ TEST(SceneFiles, LoadsAndReportsByLine) {
   Scene scene;
   RecordingHooks hooks;
   LoadStatus status;
-  testing::internal::CaptureStderr();
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(tryLoadScene(path, scene, hooks, status), 1);
-  const std::string err = testing::internal::GetCapturedStderr();
+  const std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(err.find(std::string(path) + ":3: "), 0u) << err;
   EXPECT_EQ(scene.meshes[0].vertices.size(), 1u);
   EXPECT_EQ(status.loadState, -1);
   std::remove(path);
+}
+
+// Files with no line the format knows would load as an empty, invisible
+// character: they are refused before any finishing step runs.
+TEST(SceneFiles, AFileWithNoSceneLineIsNotASceneFile) {
+  const std::string binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe\n\x01", 20);
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* variant;
+  } cases[] = {{"empty.gl", "", "plain"},
+               {"nul.gl", std::string(4096, '\0'), "plain"},
+               {"image.gl", binary, "plain"},
+               // Plain text under a scrambled variant's name reads as noise.
+               {"plain.glj", "mesh a World\n v 1 2 3\n", "j"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = ::testing::TempDir() + c.name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(c.bytes.data(), 1, c.bytes.size(), file);
+    std::fclose(file);
+    Scene scene;
+    RecordingHooks hooks;
+    LoadStatus status;
+    std::string problem;
+    try {
+      parseSceneFile(path, scene, hooks, status, problem);
+      ADD_FAILURE() << "loaded";
+    } catch (const MYERRORCODE& error) {
+      EXPECT_EQ(error.code, kNotASceneFile);
+    }
+    EXPECT_EQ(problem, std::string("not a scene file (no line of it was understood as ") +
+                           c.variant + " scene text)");
+    EXPECT_TRUE(hooks.startupSlots.empty()) << "the finishing steps ran";
+    EXPECT_EQ(hooks.soundLoads, 0);
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(tryLoadScene(path, scene, hooks, status), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              path + ": " + problem + "\n何がなにやら、とにかくエラー\n");
+    EXPECT_EQ(status.loadState, -1);
+    std::remove(path.c_str());
+  }
 }
 
 }  // namespace

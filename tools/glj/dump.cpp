@@ -163,15 +163,19 @@ void writeNodeCurves(JsonWriter& json, const SceneNode& node, const std::vector<
   }
 }
 
-void writeInfluences(JsonWriter& json, std::string_view name, const std::vector<MeshVertex>& list) {
+// Entries [i, [[joint, weight]...]] for every i with influences.
+template <typename InfluencesOf>
+void writeInfluences(JsonWriter& json, std::string_view name, std::size_t count,
+                     InfluencesOf influencesOf) {
   json.key(name);
   json.beginArray();
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    if (list[i].influences.empty()) continue;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::vector<SkinInfluence>& influences = influencesOf(i);
+    if (influences.empty()) continue;
     json.beginArray();
     json.integer(static_cast<long long>(i));
     json.beginArray();
-    for (const SkinInfluence& influence : list[i].influences) {
+    for (const SkinInfluence& influence : influences) {
       json.beginArray();
       json.integer(influence.joint);
       json.number(influence.weight);
@@ -268,8 +272,10 @@ void writeMesh(JsonWriter& json, const Mesh& mesh, const DumpOptions& options) {
       json.endArray();
     }
     json.endArray();
-    writeInfluences(json, "influences", mesh.vertices);
-    writeInfluences(json, "normalInfluences", mesh.normals);
+    writeInfluences(json, "influences", mesh.vertices.size(),
+                    [&](std::size_t v) -> const auto& { return mesh.vertices[v].influences; });
+    writeInfluences(json, "normalInfluences", mesh.normals.size(),
+                    [&](std::size_t n) -> const auto& { return mesh.normalInfluences(n); });
   }
   json.endObject();
 }
