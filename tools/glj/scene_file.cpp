@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "platform/codepage.h"
-#include "scene/scene_builder.h"
 #include "tools/glj/command.h"
 
 namespace vashel::glj {
@@ -22,25 +21,18 @@ class ToolHooks : public LoadHooks {
 }  // namespace
 
 int loadSceneForTool(const std::string& fileName, Scene& scene) {
-  std::vector<char> text;
-  try {
-    text = readSceneFile(fileName);
-  } catch (const MYERRORCODE& error) {
-    return fail((error.code == 1 ? "cannot open " : "cannot read ") + fileName);
-  }
   ToolHooks hooks;
   LoadStatus status;
-  LoadOptions options;
-  options.variant = sceneVariant(fileName);
-  options.messageFiles = {fileName + ".txt", "data/message.txt"};
-  SceneBuilder builder(scene, hooks, status);
-  builder.readLines(text, options.variant);
-  if (builder.recognizedLines() == 0) {
-    return fail(fileName + " is not a scene file (no line of it was understood as " +
-                variantName(options.variant) + " scene text)");
+  std::string problem;
+  std::vector<Diagnostic> diagnostics;
+  try {
+    diagnostics = parseSceneFile(fileName, scene, hooks, status, problem);
+  } catch (const MYERRORCODE& error) {
+    if (error.code == 1) return fail("cannot open " + fileName);
+    if (error.code == kNotASceneFile) return fail(fileName + ": " + problem);
+    return fail("cannot read " + fileName + (problem.empty() ? "" : ": " + problem));
   }
-  builder.finish(options);
-  for (const Diagnostic& diagnostic : builder.diagnostics()) {
+  for (const Diagnostic& diagnostic : diagnostics) {
     if (diagnostic.line > 0) {
       std::fprintf(stderr, "%s:%d: %s\n", fileName.c_str(), diagnostic.line,
                    convertToUtf8(kDataCodePage, diagnostic.text).c_str());
