@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -462,6 +463,60 @@ TEST(VashelProgram, AMissingSceneShowsTheErrorBoxAndExitsWithOne) {
   keyOver(centreOf(boxes.first()), "Return");
   EXPECT_EQ(character.waitForExit(), 1);
   EXPECT_TRUE(character.windows(QStringLiteral("Vashel")).isEmpty());
+}
+
+// Waits for the program's failure box titled `caption`, closes it as a user
+// would and returns the exit code; the program must not end before.
+int closeFailureBoxAndWaitForExit(Character& character, const QString& caption) {
+  QStringList boxes;
+  if (!QTest::qWaitFor(
+          [&] {
+            boxes = character.windows(caption);
+            return !boxes.isEmpty();
+          },
+          10000)) {
+    ADD_FAILURE() << "no box \"" << caption.toStdString() << "\"; exit code "
+                  << character.waitForExit(0) << "; windows:\n"
+                  << testing::runTool(QStringLiteral("xwininfo"), {"-root", "-tree"}).out.toStdString();
+    return -3;
+  }
+  EXPECT_EQ(character.waitForExit(200), -1) << "the box waits for the user";
+  keyOver(centreOf(boxes.first()), "Return");
+  const int code = character.waitForExit();
+  EXPECT_TRUE(character.windows(QStringLiteral("Vashel")).isEmpty());
+  return code;
+}
+
+// A file with no line of scene text would load as an empty, invisible and
+// click-through character that only kill could end.
+TEST(VashelProgram, AFileWithNoSceneTextShowsTheErrorBoxAndExitsWithOne) {
+  QTemporaryDir dir;
+  const struct {
+    const char* name;
+    QByteArray bytes;
+  } files[] = {{"empty.glj", QByteArray()},
+               {"zeros.gl", QByteArray(4096, '\0')},
+               {"image.gl", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + QByteArray(3000, '\xfe')}};
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.name);
+    QFile out(dir.filePath(file.name));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(file.bytes);
+    out.close();
+    Character character({out.fileName()});
+    character.start();
+    EXPECT_EQ(closeFailureBoxAndWaitForExit(character, QStringLiteral("ERROR")), 1);
+  }
+}
+
+// Without a GL context nothing can be drawn: after its box the program ends
+// instead of running on without a window. glvnd's EGL with no vendor library
+// to load stands for a machine without a usable driver.
+TEST(VashelProgram, NoGlContextShowsItsBoxAndExitsWithOne) {
+  Character character;
+  character.environment().insert("__EGL_VENDOR_LIBRARY_FILENAMES", "/nonexistent/vendor.json");
+  character.start();
+  EXPECT_EQ(closeFailureBoxAndWaitForExit(character, QString()), 1);
 }
 
 TEST_F(VashelProgramTest, StartsThroughX11UnderAWaylandSessionWithoutAServer) {
