@@ -239,6 +239,20 @@ TEST_F(Glj, Failures) {
   }
 }
 
+TEST_F(Glj, XmlFailsOnlyForDocumentsReadInPart) {
+  writeFile(dir / "late.xml", "<vashel><m>日本</m><m>A & B</m></vashel>");
+  const GljRun late = glj("xml late.xml");
+  EXPECT_EQ(late.exitCode, 1);
+  EXPECT_EQ(late.out.rfind("[root tag]\n[vashel]\n[m]\n", 0), 0u) << late.out;
+  EXPECT_NE(late.out.find("\n日本\n"), std::string::npos) << late.out;  // not garbled
+  EXPECT_EQ(late.err, "  *** Parse error at line 1:\n   (4)not well-formed (invalid token)\n");
+
+  // Read whole on the retry.
+  const GljRun retried = glj("xml '" + kData + "/xml_shift_jis.xml'");
+  EXPECT_EQ(retried.exitCode, 0) << retried.err;
+  EXPECT_NE(retried.out.find("日本語のテキスト"), std::string::npos) << retried.out;
+}
+
 TEST_F(Glj, ScrambleRoundTripsByteForByte) {
   std::string bytes = "time: 0 10\r\nmesh a World\r v 1 2 3\n\n\n \xff\xfe\x80\x81 x\ntail";
   for (int c = 1; c < 256; ++c) {

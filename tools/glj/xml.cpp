@@ -17,9 +17,12 @@ int runXml(const std::vector<std::string>& args) {
   if (document.parse(&root) == 0) return fail(args[0] + " is empty");
   const std::string listing = root.dumpText(XmlElement::DumpTexts::Utf8);
   std::fwrite(listing.data(), 1, listing.size(), stdout);
-  // The parse errors are on standard error already; a document that even the
-  // retry could not read completely fails the command.
-  return document.lastOutcome().secondPass ? 1 : 0;
+  // The parse errors are on standard error already. A document read only in
+  // part fails the command: a mistake that is no encoding failure, or one
+  // that even the retry could not read.
+  const XmlParseOutcome& outcome = document.lastOutcome();
+  const bool whole = !outcome.firstPass || (outcome.retryCodePage && !outcome.secondPass);
+  return whole ? 0 : 1;
 }
 
 const GljCommand command("xml", "FILE", runXml);
