@@ -38,7 +38,9 @@ long soundOffsetForFrame(const Player& player) {
   const SoundPort* sound = player.ports.sound;
   const int slot = player.currentSound;
   if (sound == nullptr || slot < 0 || slot >= kSoundSlots) return 0;
-  const int frames = roundFrame(player.clock.currentFrame) - player.clock.startFrame;
+  // In 64 bits: a range may start near the lowest int frame and end near the highest.
+  const long long frames =
+      static_cast<long long>(roundFrame(player.clock.currentFrame)) - player.clock.startFrame;
   if (frames <= 0) return 0;
   return static_cast<long>(frames * kAnimFrameMs * static_cast<double>(sound->bytesPerSecond(slot)) /
                            1000.0);

@@ -3,6 +3,7 @@
 // keys, pause, joint dragging, mouse gestures and the mail notice.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -397,6 +398,15 @@ TEST_F(HandlersTest, SpacePausesAndResumesInStepWithTheSound) {
   EXPECT_EQ(timer.delays, std::vector<int>{50});
   EXPECT_EQ(sound.calls, (std::vector<std::string>{"pause 3", "seek 3 8000"}));
   EXPECT_EQ(port.renders.size(), 1u) << "playing: the clock draws";
+}
+
+TEST_F(HandlersTest, ResumingAcrossTheWholeIntFrameRangeSeeksToItsEnd) {
+  setRange(state.player.clock, INT_MIN, INT_MAX);
+  state.player.clock.currentFrame = INT_MAX;
+  key(' ');
+  key(' ');
+  // 2^32 - 1 frames of 1/30 s at 8000 bytes per second.
+  EXPECT_EQ(sound.calls, (std::vector<std::string>{"pause 3", "seek 3 1145324612000"}));
 }
 
 TEST_F(HandlersTest, SpaceWithSoundOffOrFromFrameWalk) {
