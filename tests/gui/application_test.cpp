@@ -13,6 +13,7 @@
 
 #include <xcb/xcb.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -172,6 +173,17 @@ class Character {
       return -1;
     }
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -2;
+  }
+
+  // The frames the program has drawn so far, which it prints on SIGUSR1;
+  // -1 when no report comes.
+  long long framesDrawn() {
+    const qsizetype from = output().size();
+    ::kill(static_cast<pid_t>(process_.processId()), SIGUSR1);
+    const qsizetype end = waitForOutput(" frames drawn", from);
+    if (end < 0) return -1;
+    const qsizetype start = out_.lastIndexOf("[PAINTS] ", end);
+    return start < 0 ? -1 : out_.mid(start + 9, end - start - 9 - 13).toLongLong();
   }
 
   // vashel-mail COUNT against this character; returns its exit code.
@@ -379,6 +391,47 @@ TEST_F(VashelProgramTest, DebugKeysPrintTheirLines) {
     }
     at = next;
   }
+}
+
+// The statistics box opens inside the frame of a click; the clock's tick that
+// falls due while it is open must not be lost.
+TEST_F(VashelProgramTest, TheClockRunsOnAfterTheStatisticsBoxOfAClick) {
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  // Her first action change after the greeting only shows the welcome
+  // message; the one after it starts an action and prints its statistics.
+  const qsizetype loaded = character_.waitForOutput("続きです\n");
+  ASSERT_GE(character_.waitForOutput("[PLAYEND]", loaded, 15000), 0)
+      << character_.output().toStdString();
+  xdotool({"key", "--window", window_, "i"});
+  const qsizetype asked = character_.waitForOutput("  Show Stat ON\n", loaded);
+  ASSERT_GE(asked, 0) << character_.output().toStdString();
+  // A click on her body starts the tickle action, and with it the box. The
+  // body's pick target covers her waist, five eighths down the window.
+  QStringList boxes;
+  for (const int down : {200, 180, 220, 160, 240}) {
+    xdotool(QStringList{"mousemove"} + point(geometry_.x + geometry_.width / 2, geometry_.y + down));
+    xdotool({"click", "3"});
+    if (QTest::qWaitFor(
+            [&] {
+              boxes = character_.windows(QStringLiteral("PLAYSTAT"));
+              return !boxes.isEmpty();
+            },
+            500)) {
+      break;
+    }
+  }
+  ASSERT_FALSE(boxes.isEmpty()) << "no statistics box; output:\n" << character_.output().toStdString();
+  ASSERT_LT(character_.output().indexOf("Playend Check", asked), 0)
+      << "the box came with the end of an action, not with the click";
+  QTest::qWait(400);  // several ticks fall due
+  keyOver(centreOf(boxes.first()), "Return");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return character_.windows(QStringLiteral("PLAYSTAT")).isEmpty(); }, 5000));
+  const long long before = character_.framesDrawn();
+  QTest::qWait(1000);
+  const long long after = character_.framesDrawn();
+  ASSERT_GE(before, 0) << "no [PAINTS] report";
+  EXPECT_GT(after - before, 5) << "the character stopped";
 }
 
 TEST_F(VashelProgramTest, TheSameMailCountTwiceShowsOneNotice) {
