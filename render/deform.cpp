@@ -8,19 +8,18 @@ namespace {
 
 // Four doubles handled as one vector (x, y, z, w); element-wise arithmetic
 // rounds exactly like the same scalar expression. Stored as plain doubles and
-// moved with memcpy, so no alignment is assumed. Every helper taking or
-// returning Lanes is always inlined: the loops are compiled once per target
-// (AVX2 and baseline), and a call between the two would disagree on how a
-// 32-byte vector is passed.
+// moved with memcpy, so no alignment is assumed. The loops are compiled once
+// per target (AVX2 and baseline), and the two disagree on how a 32-byte vector
+// is passed by value, so the helpers are always inlined and take and give Lanes
+// by reference only: clang refuses a by-value vector in the baseline clone
+// even where the call is inlined.
 using Lanes = double __attribute__((vector_size(32)));
 
-[[gnu::always_inline]] inline Lanes loadLanes(const double* in) {
-  Lanes value;
+[[gnu::always_inline]] inline void loadLanes(Lanes& value, const double* in) {
   std::memcpy(&value, in, sizeof value);
-  return value;
 }
 
-[[gnu::always_inline]] inline void storeLanes(double* out, Lanes value) {
+[[gnu::always_inline]] inline void storeLanes(double* out, const Lanes& value) {
   std::memcpy(out, &value, sizeof value);
 }
 
@@ -43,24 +42,27 @@ struct SkinJob {
 
 // Sum over influences begin..end of weight times (skin matrix times p). Each
 // lane is row r of the product, summed in the order s0*px + s1*py + s2*pz +
-// s3*pw, then the weighted terms in influence order.
-[[gnu::always_inline]] inline Lanes skinPoint(const std::uint32_t* __restrict joint,
-                                              const double* __restrict weight,
-                                              const double* __restrict columns, std::uint32_t begin,
-                                              std::uint32_t end, Lanes p) {
+// s3*pw, then the weighted terms in influence order, into `sum`.
+[[gnu::always_inline]] inline void skinPoint(const std::uint32_t* __restrict joint,
+                                             const double* __restrict weight,
+                                             const double* __restrict columns, std::uint32_t begin,
+                                             std::uint32_t end, const Lanes& p, Lanes& sum) {
   const Lanes px = {p[0], p[0], p[0], p[0]};
   const Lanes py = {p[1], p[1], p[1], p[1]};
   const Lanes pz = {p[2], p[2], p[2], p[2]};
   const Lanes pw = {p[3], p[3], p[3], p[3]};
-  Lanes sum = {0, 0, 0, 0};
+  sum = Lanes{0, 0, 0, 0};
   for (std::uint32_t i = begin; i < end; ++i) {
     const double* m = columns + 16 * static_cast<std::size_t>(joint[i]);
-    const Lanes q =
-        loadLanes(m) * px + loadLanes(m + 4) * py + loadLanes(m + 8) * pz + loadLanes(m + 12) * pw;
+    Lanes c0, c1, c2, c3;
+    loadLanes(c0, m);
+    loadLanes(c1, m + 4);
+    loadLanes(c2, m + 8);
+    loadLanes(c3, m + 12);
+    const Lanes q = c0 * px + c1 * py + c2 * pz + c3 * pw;
     const double w = weight[i];
     sum += Lanes{w, w, w, w} * q;
   }
-  return sum;
 }
 
 // The loops copy the job into restrict-qualified locals: otherwise every store
@@ -80,8 +82,12 @@ __attribute__((target_clones("avx2", "default"))) void skinMesh(const SkinJob& j
   for (std::size_t v = 0; v < count; ++v) {
     const std::uint32_t begin = start[v], end = start[v + 1];
     if (begin == end) continue;
-    const Lanes p = loadLanes(rest + 4 * v) + offset;
-    storeLanes(out + 4 * v, skinPoint(joint, weight, columns, begin, end, p));
+    Lanes p;
+    loadLanes(p, rest + 4 * v);
+    p += offset;
+    Lanes skinned;
+    skinPoint(joint, weight, columns, begin, end, p, skinned);
+    storeLanes(out + 4 * v, skinned);
   }
 }
 
@@ -99,16 +105,24 @@ __attribute__((target_clones("avx2", "default"))) void blendAndSkinMesh(const Sk
   const std::size_t count = job.count;
   const std::size_t targetCount = job.targetCount;
   for (std::size_t v = 0; v < count; ++v) {
-    const Lanes base = loadLanes(rest + 4 * v);
+    Lanes base;
+    loadLanes(base, rest + 4 * v);
     Lanes delta = {0, 0, 0, 0};
     for (std::size_t k = 0; k < targetCount; ++k) {
       const double w = targetWeights[k];
-      delta += Lanes{w, w, w, w} * (loadLanes(targets[k] + 4 * v) - base);
+      Lanes target;
+      loadLanes(target, targets[k] + 4 * v);
+      delta += Lanes{w, w, w, w} * (target - base);
     }
-    Lanes working = base + delta;
+    const Lanes blended = base + delta;
     const std::uint32_t begin = start[v], end = start[v + 1];
-    if (begin != end) working = skinPoint(joint, weight, columns, begin, end, working);
-    storeLanes(out + 4 * v, working);
+    if (begin == end) {
+      storeLanes(out + 4 * v, blended);
+      continue;
+    }
+    Lanes skinned;
+    skinPoint(joint, weight, columns, begin, end, blended, skinned);
+    storeLanes(out + 4 * v, skinned);
   }
 }
 

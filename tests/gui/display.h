@@ -57,9 +57,16 @@ inline bool sameColour(QRgb a, QRgb b, int tolerance = 2) {
          std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
+// Appended piece by piece: GCC 12 at -O3 takes `"(" + std::to_string(...)`
+// for an overlapping copy (-Werror=restrict, a false positive).
 inline std::string describe(QRgb c) {
-  return "(" + std::to_string(qRed(c)) + "," + std::to_string(qGreen(c)) + "," +
-         std::to_string(qBlue(c)) + ")";
+  return std::string("(")
+      .append(std::to_string(qRed(c)))
+      .append(",")
+      .append(std::to_string(qGreen(c)))
+      .append(",")
+      .append(std::to_string(qBlue(c)))
+      .append(")");
 }
 
 }  // namespace vashel::testing

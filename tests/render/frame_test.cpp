@@ -104,7 +104,8 @@ TEST_F(RenderTest, SixtyFourthMeshDecodesBackFromItsPickColour) {
 
   for (int i = 0; i < 70; ++i) {
     const double x = i == 63 ? -10 : 1000 + i;  // only mesh 63 is in view
-    scene.meshes.push_back(pickOnly(quad("m" + std::to_string(i), x, -10, x + 20, 10), "p"));
+    const std::string name = std::string("m").append(std::to_string(i));
+    scene.meshes.push_back(pickOnly(quad(name, x, -10, x + 20, 10), "p"));
   }
   EXPECT_EQ(pickAt(0, 0), 63);
 }
@@ -453,7 +454,8 @@ TEST_F(RenderTest, JointDisplayMarksEachJointOriginAndBone) {
 TEST_F(RenderTest, JointDisplayStaysOutOfThePickPass) {
   // Mesh 62's pick colour is pure red, the colour of a joint's x axis.
   for (int i = 0; i < 63; ++i) {
-    scene.meshes.push_back(pickOnly(quad("m" + std::to_string(i), 1000, 0, 1010, 10), "p"));
+    const std::string name = std::string("m").append(std::to_string(i));
+    scene.meshes.push_back(pickOnly(quad(name, 1000, 0, 1010, 10), "p"));
   }
   scene.joints.resize(1);
   scene.joints[0].curves[TranslateY] = constantCurve(0.5 / kPixelsPerUnit);  // a row's centre

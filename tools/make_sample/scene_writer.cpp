@@ -43,9 +43,14 @@ std::string curveLine(const char* key, const Curve& curve, bool angle) {
     if (k.time <= last || k.time != std::floor(k.time)) throw std::logic_error(std::string("bad key times in ") + key);
     if (!(k.tangent > -90.0 && k.tangent < 90.0)) throw std::logic_error(std::string("bad tangent in ") + key);
     last = k.time;
-    s += " " + num(k.time) + " " + (angle ? formatNumber(k.value / kDegreesPerRadian, 7) : num(k.value));
+    // Appended piece by piece: GCC 12 at -O3 takes `" " + num(...)` for an
+    // overlapping copy (-Werror=restrict, a false positive).
+    s += ' ';
+    s += num(k.time);
+    s += ' ';
+    s += angle ? formatNumber(k.value / kDegreesPerRadian, 7) : num(k.value);
   }
-  for (const Key& k : curve.keys) s += " 0 0 " + num(k.tangent) + " 0";
+  for (const Key& k : curve.keys) s.append(" 0 0 ").append(num(k.tangent)).append(" 0");
   return s;
 }
 
@@ -61,7 +66,8 @@ void writeTexture(Writer& w, const EmbeddedTexture& t) {
   for (size_t i = 0; i < t.pixels.size(); i += kPerLine) {
     std::string row;
     for (size_t k = i; k < i + kPerLine && k < t.pixels.size(); ++k) {
-      row += (k == i ? "" : " ") + std::to_string(t.pixels[k]);
+      if (k != i) row += ' ';
+      row += std::to_string(t.pixels[k]);
     }
     w.line(row);
   }
@@ -140,11 +146,12 @@ void writeSkin(Writer& w, const std::vector<JointSpec>& joints, const MeshData& 
   w.line(" target " + d.name);
   for (const auto& [jointList, vertices] : groups) {
     std::string names = " joint " + std::to_string(jointList.size());
-    for (int j : jointList) names += " " + joints[j].name;
+    for (int j : jointList) names.append(" ").append(joints[j].name);
     w.line(names);
     for (int v : vertices) {
-      std::string line = " weight " + std::to_string(v);
-      for (const Weight& x : d.weights[v]) line += " " + num(x.weight);
+      std::string line = " weight ";
+      line += std::to_string(v);
+      for (const Weight& x : d.weights[v]) line.append(" ").append(num(x.weight));
       w.line(line);
     }
   }
