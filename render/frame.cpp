@@ -241,22 +241,65 @@ int drawScene(RenderState& state, Scene& scene, PlayerClock& clock, std::int32_t
   return -1;
 }
 
-namespace {
+void setupRenderState(const RenderState& state) {
+  glViewport(0, 0, state.windowWidth, state.windowHeight);
 
-// The state every frame relies on, set rather than assumed.
-void beginGlFrame() {
+  // Over the cleared (0, 0, 0, 0) target this blend leaves colour times
+  // alpha and alpha squared: the frame's alpha channel.
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
+  glDepthMask(GL_TRUE);
+  glClearDepth(1.0);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-  glClearDepth(1.0);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+
+  // Nothing between a fragment and the frame: pick colours must arrive exact.
   glDisable(GL_DITHER);
+  glDisable(GL_ALPHA_TEST);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_SCISSOR_TEST);
+  glDisable(GL_FOG);
+  glDisable(GL_COLOR_LOGIC_OP);
+  glDisable(GL_POLYGON_OFFSET_FILL);
+
+  // Filled, smooth faces; whether back faces are culled is chosen per mesh.
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glCullFace(GL_BACK);
   glFrontFace(GL_CCW);
   glShadeModel(GL_SMOOTH);
-  glDepthMask(GL_TRUE);
+  glLineWidth(1.0f);
+
+  // Lighting is switched on per mesh, and only the scene's lights are on
+  // (setupLights). Materials come from glMaterial alone, never from glColor.
+  glDisable(GL_LIGHTING);
+  GLint maxLights = 8;
+  glGetIntegerv(GL_MAX_LIGHTS, &maxLights);
+  for (GLint i = 0; i < maxLights; ++i) glDisable(static_cast<GLenum>(GL_LIGHT0 + i));
+  glDisable(GL_COLOR_MATERIAL);
+  glEnable(GL_NORMALIZE);  // the file's normals need not be of unit length
+  const GLfloat globalAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+  glLightModelfv(GL_LIGHT_MODEL_AMBIENT, globalAmbient);
+  glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_FALSE);
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
+
+  // Texturing is switched on per mesh and modulates the material colour.
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_TEXTURE_GEN_S);
+  glDisable(GL_TEXTURE_GEN_T);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glMatrixMode(GL_TEXTURE);
+  glLoadIdentity();
+  glMatrixMode(GL_MODELVIEW);
+
+  // A corner without a usable normal or texture coordinate takes the current
+  // one: the same at the start of every frame.
+  glNormal3f(0.0f, 0.0f, 1.0f);
+  glTexCoord2f(0.0f, 0.0f);
 }
+
+namespace {
 
 void selectJoint(RenderState& state, const Scene& scene, int meshIndex) {
   const int joint = meshIndex >= 0 ? scene.findJoint(scene.meshes[meshIndex].picking) : -1;
@@ -279,7 +322,7 @@ int renderFrame(RenderState& state, Scene& scene, Player& player, const FrameSer
                 bool scheduleNext) {
   beginFrame(player);
   if (services.context) services.context->makeCurrent();
-  beginGlFrame();
+  setupRenderState(state);
 
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();

@@ -1,5 +1,21 @@
 // One picture of the character: frame advance, camera, the hidden pick pass,
 // pose, deformation, drawing and presentation.
+//
+// What the renderer does, and what it leaves out:
+// - Fixed-function OpenGL 1.x in immediate mode, one glBegin per face, double
+//   precision vertices; no vertex arrays, buffers or shaders.
+// - Deformation on the CPU (render/deform.h): blend shapes, then skinning of
+//   positions. Normals are not skinned: lighting uses the file's normals.
+// - setupRenderState sets every GL state a frame relies on, at the start of
+//   every frame; nothing is restored afterwards, because the context is the
+//   renderer's own. State that varies per mesh (culling, lighting,
+//   texturing, filters, depth writes) is set by the mesh that needs it.
+// - The frame is never swapped: it is read back, bottom-up BGRA with colour
+//   already scaled by alpha, and handed to a FramePresenter.
+// - Picking draws the pickable meshes in flat colours into the same target
+//   and reads one pixel; at most kPickableMeshes meshes have a colour.
+// - Lights beyond GL_MAX_LIGHTS and textures beyond kTextureNameCount are
+//   ignored. One context, current on the calling thread; not thread-safe.
 #pragma once
 
 #include <array>
@@ -47,6 +63,10 @@ int readPickIndex(const RenderState& state, const Scene& scene);
 // mesh in a pick pass with a mouse button, else -1.
 int drawScene(RenderState& state, Scene& scene, PlayerClock& clock, std::int32_t nowMs,
               bool pickPass, bool updatePose);
+
+// Sets the GL state every frame draws with (see the list above); the frame
+// routine calls it first. Leaves the modelview matrix selected.
+void setupRenderState(const RenderState& state);
 
 // The whole frame. scheduleNext is true only for the tick-driven paint; the
 // result is then the scheduler's, otherwise the last scene pass's.

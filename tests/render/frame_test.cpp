@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <vector>
 
 #include "hostile_files.h"
 #include "render/render_fixture.h"
@@ -493,6 +495,104 @@ TEST_F(TextureTest, EachDrawSetsTheFilterItsMeshAsksFor) {
       glGetTexParameteriv(GL_TEXTURE_2D, parameter, &value);
       EXPECT_EQ(value, cases[i].second) << "mesh " << i << " parameter " << std::hex << parameter;
     }
+  }
+}
+
+// A frame sets every GL state it draws with: whatever another user of the
+// context left behind changes no pixel. Each case dirties a fresh context.
+TEST_F(TextureTest, AFrameDrawsTheSameWhateverStateTheContextWasLeftIn) {
+  // Lit, textured, translucent, outlined, with guide lines and the joint
+  // display; the first corner takes the current normal and texture coordinate.
+  auto prepare = [&] {
+    state = RenderState{};
+    SetUpContext(GlTarget::Automatic);
+    scene = Scene{};
+    TextureImage image;
+    image.name = "checks";
+    image.width = image.height = 2;
+    image.pixels = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0xFFFFFFFFu};
+    scene.textureImages.push_back(image);
+    addTexturedQuad(image.name, -40, 40);
+    Mesh& mesh = scene.meshes.back();
+    mesh.texFilter = 0;
+    mesh.color = {1, 1, 1, 0.75f};
+    mesh.edgeLevel = 3.0;
+    mesh.ambientColor = {0.3f, 0.3f, 0.3f, 1};
+    mesh.specularColor = {0.3f, 0.3f, 0.3f, 1};
+    mesh.cosinePower = 8;
+    mesh.colors.assign(4, VertexColor{0.9, 0.6, 0.3, 1});
+    mesh.normals[0].deformed = {0, 0.5, 2, 1};  // not of unit length
+    mesh.faces[0].normal[0] = 7;
+    mesh.faces[0].texcoord[0] = 7;
+    Light light;
+    light.type = kLightDirectional;
+    light.color = {0.3f, 0.3f, 0.3f, 0};  // nothing saturates
+    light.curves[RotateY] = constantCurve(20.0);
+    scene.lights.push_back(light);
+    scene.joints.resize(2);
+    scene.joints[1].parent = 0;
+    scene.joints[1].curves[TranslateY] = constantCurve(30.0);
+    state.flags.joint = 1;
+    state.flags.guide = 1;
+    upload();
+  };
+  prepare();
+  const FrameView clean = draw();
+  const std::vector<std::uint8_t> reference(clean.bgra.begin(), clean.bgra.end());
+  int covered = 0;
+  for (std::size_t i = 3; i < reference.size(); i += 4) covered += reference[i] != 0;
+  ASSERT_GT(covered, 5000);
+
+  const GLfloat white[4] = {1, 1, 1, 1};
+  const std::pair<const char*, std::function<void()>> dirt[] = {
+      {"viewport", [] { glViewport(0, 0, 16, 16); }},
+      {"polygon mode", [] { glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); }},
+      {"alpha test", [] { glEnable(GL_ALPHA_TEST); glAlphaFunc(GL_GREATER, 0.9f); }},
+      {"scissor", [] { glEnable(GL_SCISSOR_TEST); glScissor(0, 0, 8, 8); }},
+      {"fog", [] { glEnable(GL_FOG); }},
+      {"colour material", [] { glEnable(GL_COLOR_MATERIAL); }},
+      {"light model",
+       [&] {
+         glLightModelfv(GL_LIGHT_MODEL_AMBIENT, white);
+         glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
+       }},
+      {"a light the scene does not have", [&] { glLightfv(GL_LIGHT5, GL_AMBIENT, white); glEnable(GL_LIGHT5); }},
+      {"lighting on", [] { glEnable(GL_LIGHTING); }},
+      {"texturing on",
+       [&] {
+         glEnable(GL_TEXTURE_2D);
+         glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(state.textureNames[0]));
+       }},
+      {"texture environment", [] { glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE); }},
+      {"texture matrix",
+       [] {
+         glMatrixMode(GL_TEXTURE);
+         glTranslatef(0.5f, 0.5f, 0.0f);
+         glMatrixMode(GL_MODELVIEW);
+       }},
+      {"texture coordinate generation", [] { glEnable(GL_TEXTURE_GEN_S); }},
+      {"colour mask", [] { glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_TRUE); }},
+      {"logic op", [] { glEnable(GL_COLOR_LOGIC_OP); glLogicOp(GL_INVERT); }},
+      {"line width", [] { glLineWidth(4.0f); }},
+      {"current normal and texture coordinate", [] { glNormal3f(1, 0, 0); glTexCoord2f(0.75f, 0.25f); }},
+      {"depth and blending",
+       [] {
+         glDepthFunc(GL_ALWAYS);
+         glDepthMask(GL_FALSE);
+         glBlendFunc(GL_ONE, GL_ZERO);
+         glDisable(GL_BLEND);
+       }},
+      {"faces", [] { glCullFace(GL_FRONT); glFrontFace(GL_CW); glShadeModel(GL_FLAT); }},
+      {"normalize", [] { glDisable(GL_NORMALIZE); }},
+  };
+  for (const auto& [name, dirty] : dirt) {
+    prepare();
+    dirty();
+    const FrameView frame = draw();
+    ASSERT_EQ(frame.bgra.size(), reference.size());
+    int differing = 0;
+    for (std::size_t i = 0; i < reference.size(); ++i) differing += frame.bgra[i] != reference[i];
+    EXPECT_EQ(differing, 0) << name;
   }
 }
 
