@@ -246,7 +246,14 @@ class VashelProgramTest : public ::testing::Test {
     const auto g = geometryOf(window_);
     ASSERT_TRUE(g.has_value());
     geometry_ = *g;
-    const auto p = characterPoint(grabScreen(), geometry_);
+    // The first frames can take a while to reach the screen on a loaded machine.
+    std::optional<QPoint> p;
+    (void)QTest::qWaitFor(
+        [&] {
+          p = characterPoint(grabScreen(), geometry_);
+          return p.has_value();
+        },
+        10000);
     ASSERT_TRUE(p.has_value()) << "no character pixels in the window";
     onCharacter_ = *p;
   }
