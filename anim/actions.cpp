@@ -6,8 +6,8 @@
 
 #include "anim/player.h"
 #include "messages/vocabulary.h"
-#include "net/xml.h"
 #include "platform/codepage.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {
@@ -29,11 +29,15 @@ int decimalAttribute(const XmlElement& element, std::string_view name) {
   return static_cast<int>(std::clamp<long long>(number, INT_MIN, INT_MAX));
 }
 
+std::uint32_t balloonNow(Player& player) {
+  return static_cast<std::uint32_t>(player.ports.time->nowMs());
+}
+
 void showInBalloon(Player& player, std::optional<std::string_view> text, int seconds,
                    std::string_view title = {}, std::string_view link = {}) {
   BalloonPort* balloon = player.ports.balloon;
   if (balloon == nullptr) return;
-  balloon->show(text, seconds, title, link);
+  showBalloon(player, text, seconds, title, link);
   if (!player.isMenuOpen()) {
     balloon->layout(0);
     balloon->layout(1);
@@ -203,6 +207,33 @@ void showActionMessage(Player& player, const Scene& scene, int key) {
   }
 }
 
+void showBalloon(Player& player, std::optional<std::string_view> text, int seconds,
+                 std::string_view title, std::string_view link) {
+  BalloonPort* balloon = player.ports.balloon;
+  if (balloon == nullptr) return;
+  BalloonState& state = player.balloon;
+  if (state.currentSequence != nullptr) {
+    const SequenceMessage entry = takeNextEntry(state, balloonNow(player), *player.ports.random);
+    if (entry.element != nullptr) {
+      balloon->showEntry(entry.element->text(), entry.displayMs);
+    } else {
+      balloon->hide();
+    }
+    return;
+  }
+  if (text && !player.isMenuOpen()) {
+    const int shownSeconds = startTimedMessage(state, balloonNow(player), seconds);
+    balloon->showText(*text, shownSeconds, title, link);
+    return;
+  }
+  balloon->hide();
+}
+
+void balloonTimerFired(Player& player) {
+  if (player.ports.balloon == nullptr) return;
+  if (messageExpired(player.balloon, balloonNow(player))) showBalloon(player, std::nullopt, 0);
+}
+
 int setNewAction(Player& player, Scene& scene, int key, std::string_view pickName,
                  std::string_view elementName) {
   ++player.callCounter;
@@ -237,13 +268,11 @@ int setNewAction(Player& player, Scene& scene, int key, std::string_view pickNam
   }
 
   if (sequence != nullptr) {
-    BalloonPort* balloon = player.ports.balloon;
-    if (balloon == nullptr) return 0;
-    if (!pickName.empty() || balloon->currentSequence() == nullptr) {
-      balloon->setSequence(sequence, 0, 0);
+    if (player.ports.balloon == nullptr) return 0;
+    if (!pickName.empty() || player.balloon.currentSequence == nullptr) {
+      startSequenceList(player.balloon, *sequence);
     }
-    const auto now = static_cast<std::uint32_t>(player.ports.time->nowMs());
-    if (balloon->expiry() < now) showInBalloon(player, std::nullopt, 0);
+    if (messageExpired(player.balloon, balloonNow(player))) showInBalloon(player, std::nullopt, 0);
     return 0;
   }
 

@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "messages/vocabulary.h"
-#include "net/xml.h"
 #include "platform/codepage.h"
 #include "scene/curve.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {
@@ -70,82 +69,47 @@ std::string printable(std::string_view cp932) {
 
 const char* orDash(const std::string& name) { return name.empty() ? "-" : name.c_str(); }
 
-// The balloon's message logic without windows: it prints each message it
-// starts, steps a sequence's list when an entry expires, and keeps the
-// balloon timer that never stops once started.
+// The balloon without windows: it prints each message it is given and keeps
+// the balloon timer, which never stops once started. What shows when is the
+// player's decision.
 class PrintingBalloon final : public BalloonPort {
  public:
-  PrintingBalloon(SimClock& clock, RandomSource& random, std::FILE* out)
-      : clock_(clock), random_(random), out_(out) {}
+  PrintingBalloon(const SimClock& clock, std::FILE* out) : clock_(clock), out_(out) {}
 
-  void show(std::optional<std::string_view> text, int seconds, std::string_view,
-            std::string_view) override {
-    if (sequence_ != nullptr) {
-      // A `random` group without members gives no entry; the list moves on.
-      while (static_cast<std::size_t>(listIndex_) < sequence_->childCount()) {
-        const SequenceMessage entry =
-            nextMessageEntry(*sequence_, static_cast<std::size_t>(listIndex_), random_);
-        ++listIndex_;
-        if (entry.element == nullptr) continue;
-        start(entry.displayMs);
-        print(entry.displayMs / 1000.0, entry.element->text());
-        return;
-      }
-      sequence_ = nullptr;
-      return;
+  void showText(std::string_view text, int seconds, std::string_view, std::string_view) override {
+    restartTimer();
+    // Plain texts lose their trailing white space in the balloon.
+    while (!text.empty() && std::string_view(" \t\r\n").find(text.back()) != std::string_view::npos) {
+      text.remove_suffix(1);
     }
-    if (text) {  // no popup menu is ever open here
-      if (seconds == 0) seconds = 3600;
-      start(static_cast<std::int64_t>(seconds) * 1000);
-      // Plain texts lose their trailing white space in the balloon.
-      std::string_view shown = *text;
-      while (!shown.empty() && std::string_view(" \t\r\n").find(shown.back()) != std::string_view::npos) {
-        shown.remove_suffix(1);
-      }
-      print(seconds, shown);
-    }
+    print(seconds, text);
   }
+  void showEntry(std::string_view text, int displayMs) override {
+    restartTimer();
+    print(displayMs / 1000.0, text);
+  }
+  void hide() override {}
   void layout(int) override {}
 
-  const XmlElement* currentSequence() const override { return sequence_; }
-  int listIndex() const override { return listIndex_; }
-  std::uint32_t expiry() const override { return expiry_; }
-  void setSequence(const XmlElement* sequence, int listIndex, std::uint32_t expiry) override {
-    sequence_ = sequence;
-    listIndex_ = listIndex;
-    expiry_ = expiry;
-  }
-
-  void timerFired() {
-    timerDue = clock_.simMs + kBalloonTimerMs;
-    if (expiry_ < static_cast<std::uint32_t>(clock_.nowMs())) show(std::nullopt, 0, {}, {});
-  }
+  void restartTimer() { timerDue = clock_.simMs + kBalloonTimerMs; }
 
   std::optional<std::int64_t> timerDue;
 
  private:
-  void start(std::int64_t durationMs) {
-    expiry_ = static_cast<std::uint32_t>(clock_.nowMs() + durationMs);
-    timerDue = clock_.simMs + kBalloonTimerMs;
-  }
   void print(double seconds, std::string_view text) {
     std::fprintf(out_, "%.3f balloon %g %s\n", clock_.simMs / 1000.0, seconds,
                  printable(text).c_str());
   }
 
-  SimClock& clock_;
-  RandomSource& random_;
+  const SimClock& clock_;
   std::FILE* out_;
-  const XmlElement* sequence_ = nullptr;
-  int listIndex_ = 0;
-  std::uint32_t expiry_ = 0;
 };
 
 }  // namespace
 
 struct HeadlessPlayer::Parts {
   Parts(const HeadlessOptions& options, std::FILE* out)
-      : clock(options.hour), timer(clock), random(options.seed), balloon(clock, random, out) {}
+      : clock(options.hour), timer(clock), random(options.seed), balloon(clock, out) {}
   SimClock clock;
   SimTimer timer;
   CrtRandom random;
@@ -259,7 +223,8 @@ void HeadlessPlayer::run() {
     } else if (parts_->timer.due == *next) {
       tick();
     } else {
-      parts_->balloon.timerFired();
+      parts_->balloon.restartTimer();
+      balloonTimerFired(player_);
     }
   }
   parts_->clock.simMs = std::max(parts_->clock.simMs, options_.durationMs);

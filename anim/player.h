@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "anim/clock.h"
+#include "messages/balloon_state.h"
 #include "platform/clock.h"
 #include "platform/random.h"
 #include "scene/model.h"
@@ -19,24 +20,26 @@ namespace vashel {
 
 class XmlElement;
 
-// The speech balloon as the player drives it. Texts are code page 932.
+// The speech balloon's windows as the player drives them. The player keeps
+// the message list and the expiry (BalloonState) and decides what shows;
+// the port only shows, lays out and hides. Each show (re)starts the
+// balloon's 500 ms timer, whose ticks call balloonTimerFired; a layout that
+// finds every page shown calls showBalloon without text. Texts are code page
+// 932.
 class BalloonPort {
  public:
   virtual ~BalloonPort() = default;
-  // Starts a message without drawing it. No text: step the current
-  // sequence's message list, or hide. Empty title or link: none. Seconds 0
-  // means an hour.
-  virtual void show(std::optional<std::string_view> text, int seconds, std::string_view title,
-                    std::string_view link) = 0;
+  // A plain text for `seconds` (never 0): the port removes tags, wraps and
+  // trims it. Empty title or link: none. Not drawn until `layout`.
+  virtual void showText(std::string_view text, int seconds, std::string_view title,
+                        std::string_view link) = 0;
+  // An entry of a sequence's message list for displayMs, shown exactly as
+  // stored. Not drawn until `layout`.
+  virtual void showEntry(std::string_view text, int displayMs) = 0;
+  // Clears the message and hides the balloon.
+  virtual void hide() = 0;
   // 0: measure the current page; 1: place, show and draw it, then advance.
   virtual void layout(int mode) = 0;
-
-  // The message list being stepped through (null: none), the index of its
-  // next entry, and when the current message ends (Clock::nowMs, unsigned).
-  virtual const XmlElement* currentSequence() const = 0;
-  virtual int listIndex() const = 0;
-  virtual std::uint32_t expiry() const = 0;
-  virtual void setSequence(const XmlElement* sequence, int listIndex, std::uint32_t expiry) = 0;
 };
 
 // The 100 sound slots. Callers pass slots 0..99 only.
@@ -116,6 +119,9 @@ struct Player {
 
   // Root of the tree read from message.xml; owned by the shell, may be null.
   XmlElement* messageRoot = nullptr;
+  // The balloon's message list and expiry; untouched while there is no
+  // balloon port.
+  BalloonState balloon;
 
   // The shell's statistics-box request (Show Stat key); printPlayStats
   // hands the box text to showPlayStats and clears it.
@@ -198,6 +204,18 @@ int chooseRandomAction(Player& player, int n);
 
 // Shows one of the action's messages that suit the current hour.
 void showActionMessage(Player& player, const Scene& scene, int key);
+
+// The balloon's show, without layout. With a message list in progress its
+// next entry shows (text, seconds, title and link are then ignored), or the
+// balloon hides when the list is used up. Else a given text shows for
+// `seconds` (0: an hour), unless a popup menu is open; otherwise the balloon
+// hides. Nothing happens without a balloon port.
+void showBalloon(Player& player, std::optional<std::string_view> text, int seconds,
+                 std::string_view title = {}, std::string_view link = {});
+
+// One tick of the balloon timer: once the current message has ended, the
+// next list entry shows or the balloon hides again (without layout).
+void balloonTimerFired(Player& player);
 
 // Index of the first action named exactly name, or -1 (an empty name names
 // no action).

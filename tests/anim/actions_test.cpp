@@ -25,6 +25,7 @@ struct MessageTree {
     addElement(*wave, "message", {{"frame", "25"}}, "hi");
     addElement(*vashel, "other", {{"name", "jump"}});
     jump = addElement(*vashel, "sequence", {{"name", "jump"}, {"start", "40x"}});
+    addElement(*jump, "message", {}, "hop");
     addElement(*vashel, "sequence", {{"name", "wave"}, {"pick", "Head"}, {"start", "1"}});
     XmlElement* list = addElement(root, "randomaction");
     addElement(*list, "item", {{"name", "wave"}});
@@ -42,9 +43,9 @@ TEST(Sequences, FoundByPickFirstInDocumentOrderCaseSensitive) {
   MessageTree tree;
   rig.player.messageRoot = &tree.root;
   rig.startUp();
-  rig.balloon.sequence = tree.jump;  // a pick replaces a list in progress
-  rig.balloon.index = 3;
-  rig.balloon.expiryMs = 999;
+  rig.player.balloon.currentSequence = tree.jump;  // a pick replaces a list in progress
+  rig.player.balloon.listIndex = 3;
+  rig.player.balloon.expiry = 999;
 
   setNewAction(rig.player, rig.scene, 5, "Head", {});
   EXPECT_EQ(rig.player.clock.startFrame, 10);
@@ -52,8 +53,8 @@ TEST(Sequences, FoundByPickFirstInDocumentOrderCaseSensitive) {
   EXPECT_EQ(rig.player.clock.framesInRange, 3);
   EXPECT_EQ(rig.player.clock.playStartTime, rig.clock.ms);
   // The balloon steps into the sequence's messages at once.
-  EXPECT_EQ(rig.balloon.sequence, tree.wave);
-  EXPECT_EQ(rig.balloon.index, 0);
+  EXPECT_EQ(rig.player.balloon.currentSequence, tree.wave);
+  EXPECT_EQ(rig.player.balloon.listIndex, 1);  // restarted, then its first entry taken
   ASSERT_EQ(rig.balloon.shown.size(), 1u);
   EXPECT_FALSE(rig.balloon.shown[0].hasText);
   EXPECT_EQ(rig.balloon.layouts, (std::vector<int>{0, 1}));
@@ -98,16 +99,16 @@ TEST(Sequences, ChosenFromARandomactionChild) {
   // "40x" reads as 40; a missing end as 0.
   EXPECT_EQ(rig.player.clock.startFrame, 40);
   EXPECT_EQ(rig.player.clock.endFrame, 0);
-  EXPECT_EQ(rig.balloon.sequence, tree.jump);
+  EXPECT_EQ(rig.player.balloon.currentSequence, tree.jump);
 
   // Without a pick name, a sequence already in the balloon is kept, and a
   // message that has not expired is left alone.
-  rig.balloon.expiryMs = static_cast<std::uint32_t>(rig.clock.ms) + 5000;
+  rig.player.balloon.expiry = static_cast<std::uint32_t>(rig.clock.ms) + 5000;
   rig.balloon.shown.clear();
   rig.random.values = {0};
   setNewAction(rig.player, rig.scene, 0, {}, "randomaction");
   EXPECT_EQ(rig.player.clock.startFrame, 10);  // wave
-  EXPECT_EQ(rig.balloon.sequence, tree.jump);
+  EXPECT_EQ(rig.player.balloon.currentSequence, tree.jump);
   EXPECT_TRUE(rig.balloon.shown.empty());
   // The action table is left alone while sequences play.
   EXPECT_EQ(rig.scene.actions[0].playCount, 1);
@@ -119,14 +120,14 @@ TEST(Sequences, StartClearsFrameStatisticsAndWaitsForTheMessageToExpire) {
   rig.player.messageRoot = &tree.root;
   rig.startUp();
   rig.player.clock.frameStats.assign(50, FrameStat{1, 2});
-  rig.balloon.sequence = tree.wave;
-  rig.balloon.expiryMs = static_cast<std::uint32_t>(rig.clock.ms);  // ends now: not yet passed
+  rig.player.balloon.currentSequence = tree.wave;
+  rig.player.balloon.expiry = static_cast<std::uint32_t>(rig.clock.ms);  // ends now: not yet passed
   setNewAction(rig.player, rig.scene, 0, "Head", {});
   EXPECT_TRUE(rig.player.clock.frameStats.empty());
-  EXPECT_EQ(rig.balloon.sequenceSets, 1);  // expiry reset to 0 by the pick...
+  EXPECT_EQ(rig.player.balloon.listIndex, 1);  // expiry reset to 0 by the pick...
   EXPECT_EQ(rig.balloon.shown.size(), 1u);  // ...so the first entry shows
 
-  rig.balloon.expiryMs = static_cast<std::uint32_t>(rig.clock.ms);
+  rig.player.balloon.expiry = static_cast<std::uint32_t>(rig.clock.ms);
   rig.random.values = {0};
   setNewAction(rig.player, rig.scene, 0, {}, "randomaction");
   EXPECT_EQ(rig.balloon.shown.size(), 1u);
@@ -134,6 +135,39 @@ TEST(Sequences, StartClearsFrameStatisticsAndWaitsForTheMessageToExpire) {
   rig.random.values = {0};
   setNewAction(rig.player, rig.scene, 0, {}, "randomaction");
   EXPECT_EQ(rig.balloon.shown.size(), 2u);
+}
+
+TEST(Balloon, AListInProgressComesFirstAndAnOpenMenuHides) {
+  PlayerRig rig;
+  MessageTree tree;
+  rig.player.balloon.currentSequence = tree.wave;  // one entry, "hi" for 2.5 s
+  showBalloon(rig.player, "news", 5);
+  ASSERT_EQ(rig.balloon.shown.size(), 1u);
+  EXPECT_FALSE(rig.balloon.shown[0].hasText);
+  EXPECT_EQ(rig.balloon.shown[0].text, "hi");
+  EXPECT_EQ(rig.balloon.shown[0].displayMs, 2500);
+
+  balloonTimerFired(rig.player);  // not ended yet
+  EXPECT_EQ(rig.balloon.shown.size(), 1u);
+  rig.clock.ms += 2501;
+  balloonTimerFired(rig.player);  // the list is used up
+  ASSERT_EQ(rig.balloon.shown.size(), 2u);
+  EXPECT_TRUE(rig.balloon.shown[1].hidden);
+  EXPECT_EQ(rig.player.balloon.currentSequence, nullptr);
+
+  showBalloon(rig.player, "news", 0, "t", "l");
+  ASSERT_EQ(rig.balloon.shown.size(), 3u);
+  EXPECT_TRUE(rig.balloon.shown[2].hasText);
+  EXPECT_EQ(rig.balloon.shown[2].seconds, 3600);
+  const std::uint32_t expiry = rig.player.balloon.expiry;
+  EXPECT_EQ(expiry, static_cast<std::uint32_t>(rig.clock.ms) + 3600000);
+
+  rig.player.menuOpen = [] { return true; };
+  showBalloon(rig.player, "more", 5);
+  ASSERT_EQ(rig.balloon.shown.size(), 4u);
+  EXPECT_TRUE(rig.balloon.shown[3].hidden);
+  EXPECT_EQ(rig.player.balloon.expiry, expiry);
+  EXPECT_TRUE(rig.balloon.layouts.empty());  // layout is the caller's
 }
 
 TEST(Sequences, ChildrenThatNameNothingGiveTheActionInstead) {
@@ -292,7 +326,7 @@ TEST(FirstCall, ShowsNoBalloon) {
   PlayerRig picked;
   picked.player.messageRoot = &tree.root;
   setNewAction(picked.player, picked.scene, 4, "Head", {});
-  EXPECT_EQ(picked.balloon.sequenceSets, 0);
+  EXPECT_EQ(picked.player.balloon.currentSequence, nullptr);
   EXPECT_TRUE(picked.player.firstCallDone);
 }
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "anim/player.h"
-#include "net/xml.h"
 #include "platform_fakes.h"
+#include "xml/xml.h"
 
 namespace vashel::testing {
 
@@ -23,34 +23,35 @@ class RecordingTimer final : public TickTimer {
 
 class RecordingBalloon final : public BalloonPort {
  public:
+  // Each change of the balloon, in order: a plain text (hasText), an entry
+  // of a sequence's list (its text as stored), or a hide.
   struct Shown {
     bool hasText = false;
     std::string text;
     int seconds = 0;
     std::string title;
     std::string link;
+    int displayMs = 0;    // entries
+    bool hidden = false;  // hides
   };
-  void show(std::optional<std::string_view> text, int seconds, std::string_view title,
-            std::string_view link) override {
-    shown.push_back(Shown{text.has_value(), std::string(text.value_or("")), seconds,
-                          std::string(title), std::string(link)});
+  void showText(std::string_view text, int seconds, std::string_view title,
+                std::string_view link) override {
+    shown.push_back(Shown{true, std::string(text), seconds, std::string(title), std::string(link)});
+  }
+  void showEntry(std::string_view text, int displayMs) override {
+    Shown entry;
+    entry.text = text;
+    entry.displayMs = displayMs;
+    shown.push_back(entry);
+  }
+  void hide() override {
+    Shown hidden;
+    hidden.hidden = true;
+    shown.push_back(hidden);
   }
   void layout(int mode) override { layouts.push_back(mode); }
-  const XmlElement* currentSequence() const override { return sequence; }
-  int listIndex() const override { return index; }
-  std::uint32_t expiry() const override { return expiryMs; }
-  void setSequence(const XmlElement* s, int i, std::uint32_t e) override {
-    sequence = s;
-    index = i;
-    expiryMs = e;
-    ++sequenceSets;
-  }
   std::vector<Shown> shown;
   std::vector<int> layouts;
-  const XmlElement* sequence = nullptr;
-  int index = 0;
-  std::uint32_t expiryMs = 0;
-  int sequenceSets = 0;
 };
 
 class RecordingSound final : public SoundPort {
