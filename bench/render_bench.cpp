@@ -5,16 +5,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
-#include "anim/player.h"
 #include "anim/pose.h"
-#include "platform/clock.h"
-#include "platform/gl_context.h"
-#include "platform/random.h"
 #include "render/deform.h"
-#include "render/font.h"
-#include "render/frame.h"
-#include "render/present.h"
+#include "render/offscreen.h"
+#include "render/view.h"
 
 namespace vashel {
 namespace {
@@ -106,21 +102,30 @@ void BM_PoseAndDeform(benchmark::State& bench) {
 }
 BENCHMARK(BM_PoseAndDeform)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
+// The off-screen renderer showing the generated character from distance
+// 150; null (and the benchmark skipped) without a GL context.
+std::unique_ptr<OffscreenRenderer> openRenderer(benchmark::State& bench, Scene& scene) {
+  auto renderer = std::make_unique<OffscreenRenderer>();
+  if (!renderer->open(kWidth, kHeight)) {
+    bench.SkipWithError(renderer->error().c_str());
+    return nullptr;
+  }
+  renderer->showScene(scene);
+  renderer->state.view.distance = -150.0;
+  return renderer;
+}
+
 // Drawing and read-back of the posed mesh, without the pose.
 void BM_DrawAndReadBack(benchmark::State& bench) {
-  GlContext context;
-  if (!context.create(kWidth, kHeight)) {
-    bench.SkipWithError(context.error().c_str());
-    return;
-  }
   Scene scene = makeSkinnedScene(static_cast<int>(bench.range(0)));
-  RenderState state;
-  initRenderTarget(state, context);
-  state.view.distance = -150.0;
-  PlayerClock clock;
+  const auto renderer = openRenderer(bench, scene);
+  if (!renderer) return;
+  RenderState& state = renderer->state;
+  PlayerClock& clock = renderer->player.clock;
   clock.currentFrame = 50.0;
   updatePose(scene.joints, PoseFrame{50.0, 1, 0});
   deformMeshes(scene, state.deform, 50.0);
+  setupRenderState(state);
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   setupCamera(scene, state, clock.currentFrame);
@@ -134,40 +139,17 @@ void BM_DrawAndReadBack(benchmark::State& bench) {
 }
 BENCHMARK(BM_DrawAndReadBack)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-class StillClock final : public Clock {
- public:
-  std::int32_t nowMs() override { return 0; }
-  std::int64_t epochSeconds() override { return 0; }
-  LocalTime localTime() override { return {}; }
-};
-
 // The whole frame as the program runs it: frame advance, camera, pose,
 // deformation, drawing and read-back, stepping through the animation.
 void BM_RenderFrame(benchmark::State& bench) {
-  GlContext context;
-  if (!context.create(kWidth, kHeight)) {
-    bench.SkipWithError(context.error().c_str());
-    return;
-  }
   Scene scene = makeSkinnedScene(static_cast<int>(bench.range(0)));
-  RenderState state;
-  initRenderTarget(state, context);
-  state.view.distance = -150.0;
-  StillClock clock;
-  CrtRandom random;
-  Player player;
-  player.ports.time = &clock;
-  player.ports.random = &random;
-  player.log = nullptr;
-  player.clock.playState = kFrameWalk;
-  player.clock.startFrame = 0;
-  player.clock.endFrame = 100;
-  FrameServices services;
-  services.context = &context;
+  const auto renderer = openRenderer(bench, scene);
+  if (!renderer) return;
+  Player& player = renderer->player;
   for (auto _ : bench) {
     // Frame-walk: each paint of an already shown frame steps one frame on.
     if (player.clock.currentFrame >= 100.0) player.clock.currentFrame = 0.0;
-    renderFrame(state, scene, player, services, false);
+    renderFrame(renderer->state, scene, player, renderer->services, false);
     player.clock.frameStats.clear();
   }
 }

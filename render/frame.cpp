@@ -37,16 +37,26 @@ int cornerIndex(const std::vector<int>& list, std::size_t corner) {
   return corner < list.size() ? list[corner] : -1;
 }
 
-void drawGuide(const Mesh& mesh) {
-  glColor3f(1.0f, 1.0f, 1.0f);
+// Every face as one primitive of `mode`; sendCorner(face, corner, v) sends
+// each corner whose vertex v has a working position, in order.
+template <typename SendCorner>
+void drawEachFace(const Mesh& mesh, GLenum mode, SendCorner&& sendCorner) {
   const std::size_t usable = usableVertexCount(mesh);
   for (const MeshFace& face : mesh.faces) {
-    glBegin(GL_LINE_LOOP);
-    for (int v : face.vertex) {
-      if (inRange(v, usable)) glVertex3dv(workingPositionOf(mesh, v));
+    glBegin(mode);
+    for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
+      const int v = face.vertex[corner];
+      if (inRange(v, usable)) sendCorner(face, corner, v);
     }
     glEnd();
   }
+}
+
+void drawGuide(const Mesh& mesh) {
+  glColor3f(1.0f, 1.0f, 1.0f);
+  drawEachFace(mesh, GL_LINE_LOOP, [&mesh](const MeshFace&, std::size_t, int v) {
+    glVertex3dv(workingPositionOf(mesh, v));
+  });
 }
 
 // Every face pushed out along its corners' normals by edgeLevel, drawn
@@ -54,24 +64,17 @@ void drawGuide(const Mesh& mesh) {
 void drawOutline(const Mesh& mesh) {
   glDepthMask(GL_FALSE);
   glColor3f(0.2f, 0.2f, 0.2f);
-  const std::size_t usable = usableVertexCount(mesh);
-  for (const MeshFace& face : mesh.faces) {
-    glBegin(GL_POLYGON);
-    for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
-      const int v = face.vertex[corner];
-      if (!inRange(v, usable)) continue;
-      const double* p = workingPositionOf(mesh, v);
-      const int n = cornerIndex(face.normal, corner);
-      if (inRange(n, mesh.normals.size())) {
-        const Vec4& normal = mesh.normals[n].deformed;
-        glVertex3d(p[0] + mesh.edgeLevel * normal[0], p[1] + mesh.edgeLevel * normal[1],
-                   p[2] + mesh.edgeLevel * normal[2]);
-      } else {
-        glVertex3dv(p);
-      }
+  drawEachFace(mesh, GL_POLYGON, [&mesh](const MeshFace& face, std::size_t corner, int v) {
+    const double* p = workingPositionOf(mesh, v);
+    const int n = cornerIndex(face.normal, corner);
+    if (inRange(n, mesh.normals.size())) {
+      const Vec4& normal = mesh.normals[n].deformed;
+      glVertex3d(p[0] + mesh.edgeLevel * normal[0], p[1] + mesh.edgeLevel * normal[1],
+                 p[2] + mesh.edgeLevel * normal[2]);
+    } else {
+      glVertex3dv(p);
     }
-    glEnd();
-  }
+  });
   glDepthMask(GL_TRUE);
 }
 
@@ -103,27 +106,19 @@ double applyMaterial(const Mesh& mesh, int f) {
 // only: a vertex colour there would overwrite the pick colour.
 void drawFaces(const Mesh& mesh, bool pickPass, double alphaFactor) {
   const bool vertexColors = !pickPass && !mesh.colors.empty();
-  const std::size_t usable = usableVertexCount(mesh);
-  for (const MeshFace& face : mesh.faces) {
-    glBegin(GL_POLYGON);
-    for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
-      const int v = face.vertex[corner];
-      if (!inRange(v, usable)) continue;
-      if (!pickPass) {
-        if (vertexColors && inRange(v, mesh.colors.size()) && mesh.colors[v].r >= 0.0) {
-          const VertexColor& c = mesh.colors[v];
-          glColor4d(c.r, c.g, c.b, alphaFactor * c.a);
-        }
-        const int t = cornerIndex(face.texcoord, corner);
-        if (inRange(t, mesh.texcoords.size()))
-          glTexCoord2d(mesh.texcoords[t].u, mesh.texcoords[t].v);
-        const int n = cornerIndex(face.normal, corner);
-        if (inRange(n, mesh.normals.size())) glNormal3dv(mesh.normals[n].deformed.data());
+  drawEachFace(mesh, GL_POLYGON, [&](const MeshFace& face, std::size_t corner, int v) {
+    if (!pickPass) {
+      if (vertexColors && inRange(v, mesh.colors.size()) && mesh.colors[v].r >= 0.0) {
+        const VertexColor& c = mesh.colors[v];
+        glColor4d(c.r, c.g, c.b, alphaFactor * c.a);
       }
-      glVertex3dv(workingPositionOf(mesh, v));
+      const int t = cornerIndex(face.texcoord, corner);
+      if (inRange(t, mesh.texcoords.size())) glTexCoord2d(mesh.texcoords[t].u, mesh.texcoords[t].v);
+      const int n = cornerIndex(face.normal, corner);
+      if (inRange(n, mesh.normals.size())) glNormal3dv(mesh.normals[n].deformed.data());
     }
-    glEnd();
-  }
+    glVertex3dv(workingPositionOf(mesh, v));
+  });
 }
 
 // The GL texture name of a mesh's texture, or 0 when it has none usable.

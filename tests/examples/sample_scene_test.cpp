@@ -18,9 +18,7 @@
 #include "anim/pose.h"
 #include "net/xml.h"
 #include "platform/codepage.h"
-#include "platform/gl_context.h"
-#include "render/font.h"
-#include "render/frame.h"
+#include "render/offscreen.h"
 #include "scene/loader.h"
 #include "scene/scene_builder.h"
 
@@ -422,36 +420,25 @@ TEST_F(LoadedSample, ADoubleClickOnHerHeadWhilePausedSelectsAJointToPose) {
       static_cast<int>(size[0] / 2.0 * (1.0 + (mid[0] - evaluateCurve(camera.curve(TranslateX), kFrame)) / (half * aspect))),
       static_cast<int>(size[1] / 2.0 * (1.0 - (mid[1] - evaluateCurve(camera.curve(TranslateY), kFrame)) / half))};
 
-  GlContext context;
-  ASSERT_TRUE(context.create(size[0], size[1])) << context.error();
-  auto state = std::make_unique<RenderState>();
-  initRenderTarget(*state, context);
-  state->view.distance = 0.0;  // as the start-up leaves it after loading
-  state->view.pivot = s.center;
-  Player player;
-  player.log = nullptr;
-  player.clock.startFrame = s.sceneStartFrame;
-  player.clock.endFrame = s.sceneEndFrame;
-  player.clock.playState = kPaused;
-  player.clock.currentFrame = kFrame;
-  player.clock.lastIntegerFrame = kFrame - 1;
-  state->pickState = kPickToSelect;
-  state->mouseButton = 1;
-  state->mousePos = click;
-  FrameServices services;
-  services.context = &context;
-  renderFrame(*state, s, player, services, false);
+  auto renderer = std::make_unique<OffscreenRenderer>();
+  ASSERT_TRUE(renderer->open(size[0], size[1])) << renderer->error();
+  renderer->showScene(s, nullptr);  // textures play no part in a pick: no reports
+  renderer->player.clock.playState = kPaused;
+  renderer->player.clock.currentFrame = kFrame;
+  renderer->clickAt(click, kPickToSelect);
+  renderer->drawFrame(s);
+  const RenderState& state = renderer->state;
 
-  ASSERT_EQ(state->lastPickIndex, mesh) << "the double-click at " << click.x << "," << click.y << " missed";
-  ASSERT_GE(state->selectedJoint, 0) << target.picking << " names no joint: nothing to pose";
-  EXPECT_EQ(state->selectionIndex, mesh + 1);
+  ASSERT_EQ(state.lastPickIndex, mesh) << "the double-click at " << click.x << "," << click.y << " missed";
+  ASSERT_GE(state.selectedJoint, 0) << target.picking << " names no joint: nothing to pose";
+  EXPECT_EQ(state.selectionIndex, mesh + 1);
   EXPECT_NE(actionNamed(target.picking), nullptr) << "a right-click must still start the pat";
   for (const MeshVertex& v : target.vertices) {
     ASSERT_EQ(v.influences.size(), 1u);
-    EXPECT_EQ(v.influences[0].joint, state->selectedJoint) << "the target must follow the joint it selects";
+    EXPECT_EQ(v.influences[0].joint, state.selectedJoint) << "the target must follow the joint it selects";
   }
-  EXPECT_EQ(state->selectedAxisMask, 2 | 4) << "Y takes a sideways drag, Z an up and down one";
-  const auto& l = s.joints[state->selectedJoint].limits;
+  EXPECT_EQ(state.selectedAxisMask, 2 | 4) << "Y takes a sideways drag, Z an up and down one";
+  const auto& l = s.joints[state.selectedJoint].limits;
   EXPECT_LT(l[2], 0.0) << "turns both ways";
   EXPECT_GT(l[3], 0.0);
 }

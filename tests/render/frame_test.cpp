@@ -556,7 +556,11 @@ TEST_F(TextureTest, AFrameDrawsTheSameWhateverStateTheContextWasLeftIn) {
          glLightModelfv(GL_LIGHT_MODEL_AMBIENT, white);
          glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, GL_TRUE);
        }},
-      {"a light the scene does not have", [&] { glLightfv(GL_LIGHT5, GL_AMBIENT, white); glEnable(GL_LIGHT5); }},
+      {"a light the scene does not have",
+       [&] {
+         glLightfv(GL_LIGHT5, GL_AMBIENT, white);
+         glEnable(GL_LIGHT5);
+       }},
       {"lighting on", [] { glEnable(GL_LIGHTING); }},
       {"texturing on",
        [&] {
@@ -574,7 +578,11 @@ TEST_F(TextureTest, AFrameDrawsTheSameWhateverStateTheContextWasLeftIn) {
       {"colour mask", [] { glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_TRUE); }},
       {"logic op", [] { glEnable(GL_COLOR_LOGIC_OP); glLogicOp(GL_INVERT); }},
       {"line width", [] { glLineWidth(4.0f); }},
-      {"current normal and texture coordinate", [] { glNormal3f(1, 0, 0); glTexCoord2f(0.75f, 0.25f); }},
+      {"current normal and texture coordinate",
+       [] {
+         glNormal3f(1, 0, 0);
+         glTexCoord2f(0.75f, 0.25f);
+       }},
       {"depth and blending",
        [] {
          glDepthFunc(GL_ALWAYS);

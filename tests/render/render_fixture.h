@@ -1,18 +1,14 @@
-// A headless GL context, a player on a clock that does not move, and small
-// scenes built in code, for tests that check rendered pixels.
+// The off-screen renderer on a clock that does not move, and small scenes
+// built in code, for tests that check rendered pixels.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "anim/player.h"
-#include "platform/gl_context.h"
-#include "platform/random.h"
 #include "platform_fakes.h"
 #include "render/font.h"
-#include "render/frame.h"
-#include "render/present.h"
+#include "render/offscreen.h"
 
 namespace vashel::testing {
 
@@ -67,16 +63,10 @@ class RenderTest : public ::testing::Test {
   void SetUp() override { SetUpContext(GlTarget::Automatic); }
 
   void SetUpContext(GlTarget target) {
-    ASSERT_TRUE(context.create(kWidth, kHeight, target)) << context.error();
-    initRenderTarget(state, context);
+    ASSERT_TRUE(offscreen.open(kWidth, kHeight, target)) << offscreen.error();
     clock.ms = 5000;  // never stepped: the clock does not move
     clock.local = {12, 0};
     player.ports.time = &clock;
-    player.ports.random = &random;
-    player.log = nullptr;
-    player.clock.playState = kFrameWalk;
-    player.clock.currentFrame = 1.0;
-    services.context = &context;
     services.presenter = &presenter;
   }
 
@@ -85,32 +75,25 @@ class RenderTest : public ::testing::Test {
   static int py(double y) { return static_cast<int>(kHeight / 2 - y * kPixelsPerUnit); }
 
   // One presented frame at the player's current frame.
-  FrameView draw() {
-    player.clock.lastIntegerFrame = -1000;  // no repeat step: the frame stays
-    state.presentRequest = true;
-    renderFrame(state, scene, player, services, false);
-    return frameView(state);
-  }
+  FrameView draw() { return offscreen.drawFrame(scene); }
 
   std::array<std::uint8_t, 4> rgbaAt(double x, double y) { return draw().rgbaAt(px(x), py(y)); }
 
   // A selection pick at the client point of a world point; the mesh found.
   int pickAt(double x, double y, int pick = kPickToSelect) {
-    state.pickState = pick;
-    state.mouseButton = 1;
-    state.mousePos = {px(x), py(y)};
+    offscreen.clickAt({px(x), py(y)}, pick);
     draw();
     return state.lastPickIndex;
   }
 
-  GlContext context;
-  RenderState state;
+  OffscreenRenderer offscreen;
+  GlContext& context = offscreen.context;
+  RenderState& state = offscreen.state;
+  Player& player = offscreen.player;
+  FrameServices& services = offscreen.services;
   Scene scene;
-  Player player;
   FakeClock clock;
-  CrtRandom random;
   CountingPresenter presenter;
-  FrameServices services;
 };
 
 using Rgba = std::array<std::uint8_t, 4>;

@@ -13,15 +13,8 @@
 #include <optional>
 #include <string>
 
-#include "anim/player.h"
-#include "platform/clock.h"
 #include "platform/codepage.h"
-#include "platform/gl_context.h"
-#include "platform/random.h"
-#include "render/font.h"
-#include "render/frame.h"
-#include "render/present.h"
-#include "render/textures.h"
+#include "render/offscreen.h"
 #include "tools/glj/command.h"
 #include "tools/glj/scene_file.h"
 
@@ -166,50 +159,30 @@ int runRender(const std::vector<std::string>& args) {
     }
   }
 
-  GlContext context;
-  if (!context.create(size[0], size[1])) {
-    return fail("cannot create an OpenGL context: " + context.error());
+  auto renderer = std::make_unique<OffscreenRenderer>();
+  if (!renderer->open(size[0], size[1])) {
+    return fail("cannot create an OpenGL context: " + renderer->error());
   }
-
-  auto state = std::make_unique<RenderState>();
-  initRenderTarget(*state, context);
-  uploadTextures(*scene, *state);
-  state->view.distance = 0.0;  // as the start-up leaves it after loading
-  state->view.pivot = scene->center;
-  state->view.yaw = options.yaw;
-  state->view.pitch = options.pitch;
-  state->flags.joint = options.joints ? 1 : 0;
-  state->flags.guide = options.guide ? 1 : 0;
+  renderer->showScene(*scene);
+  RenderState& state = renderer->state;
+  state.view.yaw = options.yaw;
+  state.view.pitch = options.pitch;
+  state.flags.joint = options.joints ? 1 : 0;
+  state.flags.guide = options.guide ? 1 : 0;
 
   // Frame-walk: the pose follows the frame's curves and no clock moves it.
-  SystemClock clock;
-  CrtRandom random;
-  Player player;
-  player.ports.time = &clock;
-  player.ports.random = &random;
-  player.log = nullptr;
-  player.clock.startFrame = scene->sceneStartFrame;
-  player.clock.endFrame = scene->sceneEndFrame;
-  player.clock.playState = kFrameWalk;
-  player.clock.currentFrame = options.frame;
-  player.clock.lastIntegerFrame = roundFrame(options.frame) - 1;
-
+  renderer->player.clock.currentFrame = options.frame;
   if (options.pick) {
     // A selection pick: it names the mesh without starting anything that
     // would change the frame drawn.
-    state->pickState = kPickToSelect;
-    state->mouseButton = 1;
-    state->mousePos = *options.pick;
+    renderer->clickAt(*options.pick, kPickToSelect);
   }
-  state->presentRequest = true;
   PngPresenter presenter(out.string());
-  FrameServices services;
-  services.context = &context;
-  services.presenter = &presenter;
-  renderFrame(*state, *scene, player, services, false);
+  renderer->services.presenter = &presenter;
+  renderer->drawFrame(*scene);
 
   if (options.pick) {
-    const int index = state->lastPickIndex;
+    const int index = state.lastPickIndex;
     if (index >= 0) {
       std::printf("%d %s\n", index,
                   convertToUtf8(kDataCodePage, scene->meshes[index].name).c_str());
