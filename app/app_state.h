@@ -9,10 +9,10 @@
 
 #include "anim/player.h"
 #include "app/menu_model.h"
-#include "net/xml.h"
 #include "render/render_state.h"
 #include "scene/loader.h"
 #include "scene/model.h"
+#include "xml/xml.h"
 
 namespace vashel {
 

@@ -19,12 +19,12 @@
 #include "app/mail_channel.h"
 #include "app/qt_tick_timer.h"
 #include "app/qt_ui.h"
-#include "net/xml.h"
 #include "platform/codepage.h"
 #include "platform/gl_context.h"
 #include "platform/report_signal.h"
 #include "render/font.h"
 #include "render/textures.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {

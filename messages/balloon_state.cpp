@@ -1,7 +1,7 @@
 // Stepping a sequence's message list and timing the balloon's messages.
 #include "messages/balloon_state.h"
 
-#include "net/xml.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {

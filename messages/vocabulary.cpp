@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "net/xml.h"
 #include "platform/codepage.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "net/xml.h"
 #include "player_fakes.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {

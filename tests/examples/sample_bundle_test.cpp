@@ -13,10 +13,10 @@
 #include <sstream>
 #include <string>
 
-#include "net/xml.h"
 #include "platform/codepage.h"
 #include "render/tga.h"
 #include "tools/make_sample/sounds.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {

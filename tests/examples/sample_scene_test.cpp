@@ -16,11 +16,11 @@
 
 #include "anim/headless.h"
 #include "anim/pose.h"
-#include "net/xml.h"
 #include "platform/codepage.h"
 #include "render/offscreen.h"
 #include "scene/loader.h"
 #include "scene/scene_builder.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {

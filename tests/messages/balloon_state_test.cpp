@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "net/xml.h"
 #include "platform_fakes.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {

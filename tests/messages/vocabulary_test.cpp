@@ -6,8 +6,8 @@
 #include <climits>
 #include <deque>
 
-#include "net/xml.h"
 #include "platform_fakes.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {

@@ -33,10 +33,10 @@
 #include <vector>
 
 #include "anim/headless.h"
-#include "net/xml.h"
 #include "platform/codepage.h"
 #include "scene/loader.h"
 #include "tools/glj/command.h"
+#include "xml/xml.h"
 
 namespace vashel::glj {
 namespace {

@@ -2,8 +2,8 @@
 // character does and lists the element tree, texts shown as UTF-8.
 #include <cstdio>
 
-#include "net/xml.h"
 #include "tools/glj/command.h"
+#include "xml/xml.h"
 
 namespace vashel::glj {
 namespace {

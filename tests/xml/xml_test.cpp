@@ -1,6 +1,6 @@
 // The element tree reader: name folding, text conversion and chunk rules, the
 // encoding retry with its diagnostics, lookups and the dump listing.
-#include "net/xml.h"
+#include "xml/xml.h"
 
 #include <gtest/gtest.h>
 

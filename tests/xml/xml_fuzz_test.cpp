@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "net/xml.h"
+#include "xml/xml.h"
 
 namespace vashel {
 namespace {

@@ -1,6 +1,6 @@
 // The element tree and the Expat-driven reader that fills it, with the
 // encoding retry for documents that Expat cannot decode by itself.
-#include "net/xml.h"
+#include "xml/xml.h"
 
 #include <expat.h>
 

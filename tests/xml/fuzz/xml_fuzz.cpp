@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "net/xml.h"
+#include "xml/xml.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   vashel::XmlDocument document;

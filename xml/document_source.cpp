@@ -1,5 +1,5 @@
 // Reading a local file into the document buffer.
-#include "net/document_source.h"
+#include "xml/document_source.h"
 
 #include <cstdio>
 

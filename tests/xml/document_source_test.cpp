@@ -1,5 +1,5 @@
 // Loading files into the document buffer.
-#include "net/document_source.h"
+#include "xml/document_source.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/document_source.h"
+#include "xml/document_source.h"
 
 namespace vashel {
 
