@@ -168,7 +168,7 @@ class Character {
   }
 
   // The exit code once the program has ended, or -1 when it goes on running.
-  int waitForExit(int timeoutMs = 5000) {
+  int waitForExit(int timeoutMs = 15000) {
     if (!QTest::qWaitFor([&] { return process_.state() == QProcess::NotRunning; }, timeoutMs)) {
       return -1;
     }
