@@ -38,8 +38,6 @@ struct PlayerClock {
   std::int32_t tickInterval = 0;
   int lateness = 0;  // ms the last tick was past its slot (phase in the period)
   double currentDelay = 50.0;
-  unsigned timerResolution = 1;
-  unsigned timerId = 0;
 };
 
 // Arms the one-shot tick. The desktop shell implements it with a precise

@@ -39,8 +39,7 @@ struct Settings {
 enum MouseGesture : int { kGestureNone = 0, kGestureLeft = 0x201, kGestureRight = 0x204 };
 
 struct ShellState {
-  int screenWidth = 0;
-  int screenHeight = 0;
+  int screenWidth = 0;  // the balloon stands towards the middle of the screen
   int windowX = 0;  // the window's top-left on the screen, updated on every move
   int windowY = 0;
   std::string sceneFileName;
@@ -52,6 +51,7 @@ struct ShellState {
   std::string feedUrl;
   std::unique_ptr<XmlElement> messageRoot;
   int debugNumber = 0;  // shared by the A, a, M and m keys
+  // Switches of the B and R keys, which only their own ON/OFF lines read.
   bool bitmapFlag = false;
   bool repeatFlag = false;
   bool mailNoticeOpen = false;  // the notice is on screen; at most one at a time

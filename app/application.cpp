@@ -19,6 +19,7 @@
 #include "app/mail_channel.h"
 #include "app/qt_tick_timer.h"
 #include "app/qt_ui.h"
+#include "app/settings.h"
 #include "platform/codepage.h"
 #include "platform/gl_context.h"
 #include "platform/report_signal.h"
@@ -55,14 +56,6 @@ class StartupHooks final : public LoadHooks {
   AppState& state_;
   Ui& ui_;
 };
-
-// The value of a stored switch, with its menu item's mark set from it:
-// checked only for exactly 1, while the setting keeps the raw value.
-int readMenuSetting(AppState& state, const SettingsStore& store, int menuId, const char* name) {
-  const std::uint32_t value = store.readDword(name).value_or(0);
-  if (menuId != 0) state.trayMenu.setChecked(menuId, value == 1);
-  return static_cast<int>(value);
-}
 
 // The window manager's close request ends the program the way a destroyed
 // window does; otherwise the character would vanish while the process kept
@@ -111,7 +104,6 @@ int Application::startApplication(const std::string& sceneFileName) {
   state.shell.sceneFileName = sceneFileName;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     state.shell.screenWidth = screen->geometry().width();
-    state.shell.screenHeight = screen->geometry().height();
   }
 
   state.settings.random = 1;
@@ -131,15 +123,11 @@ int Application::startApplication(const std::string& sceneFileName) {
   // Sound output comes with its own subsystem; until then actions are silent.
   player.soundEnabled = true;
 
-  // Where the window stood when the state was saved; a first run lets the
+  // The saved state, and where the window stood then; a first run lets the
   // character stand at the lower right of the screen.
-  bool savedPosition = store_ != nullptr && store_->keyExists();
-  int x = 0, y = 0;
-  if (savedPosition) {
-    x = static_cast<int>(store_->readDword("winx").value_or(0));
-    y = static_cast<int>(store_->readDword("winy").value_or(0));
-  }
-  state.settings.small = store_ ? static_cast<int>(store_->readDword("small").value_or(0)) : 0;
+  std::optional<WindowPosition> saved;
+  if (store_ != nullptr) saved = loadSettings(*store_, state.settings, state.trayMenu);
+  state.render.view.mouseTrace = state.settings.mouseTrace != 0;
   if (state.settings.small == 1) {
     state.render.windowWidth = 160;
     state.render.windowHeight = 240;
@@ -164,13 +152,18 @@ int Application::startApplication(const std::string& sceneFileName) {
   }
   if (fromScene.startupMode) {
     player.clock.playState = (*fromScene.startupMode)[0] == 0 ? kPaused : kPlaying;
-    state.settings.topMost = (*fromScene.startupMode)[1];
+    // The user's saved choice wins over the scene's.
+    if (!saved) state.settings.topMost = (*fromScene.startupMode)[1];
   }
   if (fromScene.feedUrl) state.shell.feedUrl = *fromScene.feedUrl;
   state.render.view.distance = 0.0;
   state.render.view.pivot = state.scene.center;
 
-  if (!savedPosition) {
+  int x = 0, y = 0;
+  if (saved) {
+    x = saved->x;
+    y = saved->y;
+  } else {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
       const QRect area = screen->availableGeometry();
       x = area.right() - state.render.windowWidth - 40;
@@ -195,6 +188,11 @@ int Application::startApplication(const std::string& sceneFileName) {
   // Without a context nothing can ever be drawn: a process with no visible
   // window and nothing to click would only be ended by kill.
   if (!initMainWindow()) return 1;
+  if (saved) {
+    // A stored 2 counts as on here, though its menu item stays unchecked.
+    window_->setTopMost(state.settings.topMost != 0);
+    menuChanged();
+  }
 
   mail_ = std::make_unique<MailServer>(
       [this](std::uint32_t count) { receiveMailCount(state_, *this, count); });
@@ -243,7 +241,6 @@ bool Application::initMainWindow() {
   services_.pointer = this;
 
   startClock(state.player);
-  readStoredSettings();
   return true;
 }
 
@@ -257,30 +254,6 @@ void Application::watchReportSignal() {
                 static_cast<unsigned long long>(frames_.framesDrawn()), clock_.nowMs());
     std::fflush(stdout);
   });
-}
-
-void Application::readStoredSettings() {
-  if (store_ == nullptr || !store_->keyExists()) return;
-  AppState& state = state_;
-  Settings& settings = state.settings;
-  settings.nosound = readMenuSetting(state, *store_, kCmdNoSound, "nosound");
-  settings.mouseTrace = readMenuSetting(state, *store_, kCmdMouseTrace, "mouse_trace");
-  settings.alpha = readMenuSetting(state, *store_, kCmdAlpha, "alpha");
-  settings.topMost = readMenuSetting(state, *store_, kCmdTopMost, "top_most");
-  settings.small = readMenuSetting(state, *store_, kCmdSmall, "small");
-  settings.noConnect = readMenuSetting(state, *store_, kCmdNoConnect, "no_connect");
-  state.render.view.mouseTrace = settings.mouseTrace != 0;
-
-  moveWindow(static_cast<int>(store_->readDword("winx").value_or(0)),
-             static_cast<int>(store_->readDword("winy").value_or(0)));
-  window_->setTopMost(settings.topMost != 0);
-
-  settings.mailHost = store_->readString("pop3host").value_or("");
-  settings.mailUser = store_->readString("pop3user").value_or("");
-  settings.mailPassword = store_->readString("pop3pass").value_or("");
-  if (const auto interval = store_->readDword("pop3interval")) settings.mailInterval = *interval;
-  settings.checkMail = static_cast<int>(store_->readDword("pop3").value_or(0));
-  menuChanged();
 }
 
 void Application::renderFrame(bool scheduleNext) { frames_.renderFrame(scheduleNext); }
@@ -331,6 +304,22 @@ void Application::setTopMost(bool on) {
 }
 
 void Application::quit() { QCoreApplication::quit(); }
+
+// The tray, the balloon, the dialogs, the stored settings' commands, the
+// start-up shortcut and the feed have not landed yet.
+void Application::removeTrayIcon() { notBuilt_.report("tray icon"); }
+void Application::menuChanged() { notBuilt_.report("tray menu"); }
+void Application::aboutBox() { notBuilt_.report("About box"); }
+void Application::settingsDialog() { notBuilt_.report("settings dialog"); }
+void Application::saveSettings() { notBuilt_.report("save settings"); }
+void Application::deleteSettings() { notBuilt_.report("delete settings"); }
+bool Application::onOpticalMedia() const {
+  notBuilt_.report("start-up shortcut");
+  return false;
+}
+void Application::toggleStartupShortcut() { notBuilt_.report("start-up shortcut"); }
+void Application::fetchFeed(const std::string& /*url*/) { notBuilt_.report("feed fetch"); }
+void Application::followMainWindow(int /*x*/, int /*y*/) { notBuilt_.report("balloon"); }
 
 int Application::popupRateMenu(int screenX, int screenY, int rateItem) {
   QMenu menu(QString::fromUtf8("弹出菜单"));

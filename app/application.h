@@ -9,6 +9,7 @@
 
 #include "app/app_state.h"
 #include "app/frame_gate.h"
+#include "app/not_built.h"
 #include "app/shell.h"
 #include "platform/clock.h"
 #include "platform/random.h"
@@ -45,6 +46,16 @@ class Application final : public ShellPort,
   void setTopMost(bool on) override;
   void quit() override;
   int popupRateMenu(int screenX, int screenY, int rateItem) override;
+  void removeTrayIcon() override;
+  void menuChanged() override;
+  void aboutBox() override;
+  void settingsDialog() override;
+  void saveSettings() override;
+  void deleteSettings() override;
+  bool onOpticalMedia() const override;
+  void toggleStartupShortcut() override;
+  void fetchFeed(const std::string& url) override;
+  void followMainWindow(int x, int y) override;
 
   // WindowInput
   void mousePress(const PointerEvent& event) override;
@@ -65,7 +76,6 @@ class Application final : public ShellPort,
  private:
   bool loadSceneBehindDialog();
   bool initMainWindow();
-  void readStoredSettings();
   void drawFrame(bool scheduleNext);
   // SIGUSR1 prints the frames drawn so far and the clock's time, so that the
   // paint rate can be measured from outside (scripts/measure-desktop).
@@ -80,6 +90,8 @@ class Application final : public ShellPort,
   std::unique_ptr<GlContext> gl_;
   std::unique_ptr<QtTickTimer> timer_;
   std::unique_ptr<MailServer> mail_;
+  // Said once per feature for the whole run.
+  mutable NotBuiltNotice notBuilt_;
   FrameServices services_;
   FrameGate frames_;
   // The frame the window shows, so that an identical one is not shown again.

@@ -13,6 +13,8 @@
 
 namespace vashel {
 
+// Every method is the program's to implement: a feature that has not landed
+// yet says so (NotBuiltNotice) rather than doing nothing without a sign.
 class ShellPort {
  public:
   virtual ~ShellPort() = default;
@@ -20,54 +22,65 @@ class ShellPort {
   // Renders a frame now (the frame routine with its schedule-next flag).
   virtual void renderFrame(bool scheduleNext) = 0;
   virtual Ui& ui() = 0;
-  virtual std::uint32_t doubleClickTimeMs() const { return 500; }
+  virtual std::uint32_t doubleClickTimeMs() const = 0;
 
-  virtual void moveWindow(int /*x*/, int /*y*/) {}
-  virtual void showWindow(bool /*visible*/) {}
-  virtual void setTopMost(bool /*on*/) {}
-  virtual void quit() {}
-  virtual void removeTrayIcon() {}
+  virtual void moveWindow(int x, int y) = 0;
+  virtual void showWindow(bool visible) = 0;
+  virtual void setTopMost(bool on) = 0;
+  virtual void quit() = 0;
+  virtual void removeTrayIcon() = 0;
   // The tray menu's marks changed: show them.
-  virtual void menuChanged() {}
+  virtual void menuChanged() = 0;
   // The refresh-rate popup at a screen point, `rateItem` checked; returns the
   // chosen command id or 0.
-  virtual int popupRateMenu(int /*screenX*/, int /*screenY*/, int /*rateItem*/) { return 0; }
+  virtual int popupRateMenu(int screenX, int screenY, int rateItem) = 0;
 
   // Commands whose work lives elsewhere in the program.
-  virtual void aboutBox() {}
-  virtual void settingsDialog() {}
-  virtual void saveSettings() {}
-  virtual void deleteSettings() {}
-  virtual bool onOpticalMedia() const { return false; }
-  virtual void toggleStartupShortcut() {}
-  virtual void fetchFeed(const std::string& /*url*/) {}
+  virtual void aboutBox() = 0;
+  virtual void settingsDialog() = 0;
+  virtual void saveSettings() = 0;
+  virtual void deleteSettings() = 0;
+  virtual bool onOpticalMedia() const = 0;
+  virtual void toggleStartupShortcut() = 0;
+  virtual void fetchFeed(const std::string& url) = 0;
   // The balloon follows the window.
-  virtual void followMainWindow(int /*x*/, int /*y*/) {}
+  virtual void followMainWindow(int x, int y) = 0;
 };
+
+// --- Commands (commands.cpp) -------------------------------------------------
 
 // Menu commands by id; unknown ids do nothing.
 void handleCommand(AppState& state, ShellPort& port, int commandId);
+// Pauses or resumes play and mirrors it in the Pause item; resuming arms a tick.
+void setPaused(AppState& state, ShellPort& port, bool pause);
+// Removes the tray icon and ends the program, as the Exit command does.
+void escapeKey(AppState& state, ShellPort& port);
+
+// --- Debug keys (debug_keys.cpp) ----------------------------------------------
+
 // The diagnostic key commands.
 void handleDebugKey(AppState& state, ShellPort& port, char key);
-// Pauses or resumes play and mirrors it in the Pause item.
-void setPaused(AppState& state, ShellPort& port, bool pause);
-// Turns the selected joint by a mouse movement, one degree per pixel, within
-// its limits: dx on its first free axis, dy on its second.
-void dragJoint(AppState& state, int dx, int dy);
-// A mail count from the mail channel; a higher count than the last shows the notice.
-void receiveMailCount(AppState& state, ShellPort& port, std::uint32_t count);
-void showMailNotice(AppState& state, ShellPort& port);
 // The play statistics box.
 void showPlayStats(AppState& state, ShellPort& port, const std::string& text);
 
-// Mouse and keyboard, as the character's window reports them.
+// --- Pointer input (pointer_input.cpp) -----------------------------------------
+
+// Mouse gestures, as the character's window reports them.
 void mousePress(AppState& state, ShellPort& port, const PointerEvent& event);
 void mouseDoubleClick(AppState& state, ShellPort& port, const PointerEvent& event);
 void mouseRelease(AppState& state, ShellPort& port, const PointerEvent& event);
 void mouseMove(AppState& state, ShellPort& port, const PointerEvent& event);
 void mouseLeave(AppState& state);
-void escapeKey(AppState& state, ShellPort& port);
+// Turns the selected joint by a mouse movement, one degree per pixel, within
+// its limits: dx on its first free axis, dy on its second.
+void dragJoint(AppState& state, int dx, int dy);
 // The window's new top-left on the screen.
 void windowMoved(AppState& state, ShellPort& port, int x, int y);
+
+// --- Mail (mail.cpp) ----------------------------------------------------------
+
+// A mail count from the mail channel; a higher count than the last shows the notice.
+void receiveMailCount(AppState& state, ShellPort& port, std::uint32_t count);
+void showMailNotice(AppState& state, ShellPort& port);
 
 }  // namespace vashel

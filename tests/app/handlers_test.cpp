@@ -75,6 +75,7 @@ class FakePort final : public ShellPort {
   Ui& ui() override { return fakeUi; }
   std::uint32_t doubleClickTimeMs() const override { return 500; }
   void moveWindow(int x, int y) override { moves.push_back({x, y}); }
+  void showWindow(bool visible) override { calls.push_back(visible ? "show" : "hide"); }
   void setTopMost(bool on) override { topMost.push_back(on); }
   void quit() override { calls.push_back("quit"); }
   void removeTrayIcon() override { calls.push_back("removeTrayIcon"); }

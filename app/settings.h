@@ -1,0 +1,37 @@
+// The user's settings in the settings store: loading them with the tray
+// menu's check marks, and the save command's values. Value names and the
+// rules for missing values are those of the stored key "Software\Vashel".
+#pragma once
+
+#include <optional>
+
+#include "app/app_state.h"
+#include "app/menu_model.h"
+#include "platform/settings_store.h"
+
+namespace vashel {
+
+// The main window's top-left on the screen.
+struct WindowPosition {
+  int x = 0;
+  int y = 0;
+};
+
+// Reads a saved state: the switches "nosound", "mouse_trace", "alpha",
+// "top_most", "small" and "no_connect", each also setting its menu item's
+// mark (checked only for exactly 1, while the setting keeps the raw value);
+// the mail settings "pop3host", "pop3user", "pop3pass" (missing: empty),
+// "pop3interval" (missing: unchanged) and "pop3". A missing number reads as
+// 0. Returns where the window stood ("winx", "winy", missing: 0); without a
+// saved state nothing changes and the result is empty.
+std::optional<WindowPosition> loadSettings(const SettingsStore& store, Settings& settings,
+                                           MenuModel& menu);
+
+// The save command: the six switches as their menu items show them (an item
+// the menu does not hold saves 0), the window's top-left as "winx", "winy",
+// and the view's pitch and yaw in degrees, truncated toward zero, as "rotx"
+// and "roty". The mail settings are the settings dialog's to save.
+void saveSettings(SettingsStore& store, const MenuModel& menu, WindowPosition window, double pitch,
+                  double yaw);
+
+}  // namespace vashel
