@@ -1,159 +1,16 @@
-// The element tree and the Expat-driven reader that fills it, with the
-// encoding retry for documents that Expat cannot decode by itself.
+// The element tree, and the parser's handlers that grow it from a document
+// (the encoding retry around them is in reader.cpp).
 #include "xml/xml.h"
 
-#include <expat.h>
-
-#include <algorithm>
-#include <climits>
 #include <cstdio>
-#include <cstring>
+#include <optional>
 
 #include "platform/codepage.h"
 
 namespace vashel {
 namespace {
 
-constexpr std::size_t kMaxNameBytes = 255;
-constexpr std::size_t kMaxEncodingNameBytes = 256;
 constexpr const char* kDashLine = "---------------------------------------\n";  // 39 dashes
-
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string foldName(const char* name, std::size_t maxBytes) {
-  std::string folded;
-  for (const char* p = name; *p != '\0' && folded.size() < maxBytes; ++p) {
-    folded.push_back(asciiLower(*p));
-  }
-  return folded;
-}
-
-// A literal backslash-n becomes a space and a line break. The scan steps over
-// double-byte characters whole: their second byte may be a backslash (0x5C).
-void breakLiteralNewlines(std::string& text) {
-  std::size_t i = 0;
-  while (i + 1 < text.size()) {
-    if (isShiftJisLeadByte(static_cast<unsigned char>(text[i]))) {
-      i += 2;
-    } else if (text[i] == '\\' && text[i + 1] == 'n') {
-      text[i] = ' ';
-      text[i + 1] = '\n';
-      i += 2;
-    } else {
-      ++i;
-    }
-  }
-}
-
-void XMLCALL onStartElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
-  auto* context = static_cast<XmlDocument::ParseContext*>(userData);
-  const std::string folded = foldName(name, kMaxNameBytes);
-  if (context == nullptr || context->current == nullptr) return;
-  auto element = std::make_unique<XmlElement>();
-  element->setName(folded);
-  element->setParent(context->current);
-  XmlElement* added = context->current->addChild(std::move(element));
-  context->current = added;
-  for (const XML_Char** pair = attributes; pair != nullptr && pair[0] != nullptr; pair += 2) {
-    added->addAttribute(pair[0], pair[1] != nullptr ? pair[1] : "");
-  }
-}
-
-void XMLCALL onEndElement(void* userData, const XML_Char* /*name*/) {
-  auto* context = static_cast<XmlDocument::ParseContext*>(userData);
-  if (context != nullptr && context->current != nullptr) {
-    context->current = context->current->parent();
-  }
-}
-
-void XMLCALL onCharacterData(void* userData, const XML_Char* data, int length) {
-  if (length <= 0) return;
-  // Expat hands over each line break as a chunk of its own, so this keeps
-  // indentation newlines (and lone spaces) out of the tree.
-  if (length == 1 && (data[0] == '\n' || data[0] == ' ')) return;
-  std::string text = convertUtf8ToShiftJis(std::string_view(data, static_cast<std::size_t>(length)));
-  breakLiteralNewlines(text);
-  auto* context = static_cast<XmlDocument::ParseContext*>(userData);
-  if (context != nullptr && context->current != nullptr) context->current->appendText(text);
-}
-
-// Records which code page the retry converts from. It declines every name
-// (XML_STATUS_ERROR, the documented way) so that the first pass fails with
-// "unknown encoding". Returning "handled" with an unfilled map fails the same
-// way in Expat 2.5, but only because Expat happens to pre-fill the map with -1.
-int XMLCALL onUnknownEncoding(void* handlerData, const XML_Char* name, XML_Encoding* /*info*/) {
-  auto* codePage = static_cast<int*>(handlerData);
-  const std::string folded = foldName(name, kMaxEncodingNameBytes);
-  if (folded == "shift-jis") {
-    *codePage = 932;
-  } else if (folded == "euc-jp") {
-    *codePage = 51932;
-  } else {
-    *codePage = -1;
-  }
-  return XML_STATUS_ERROR;
-}
-
-void setHandlers(XML_Parser parser, XmlDocument::ParseContext* context) {
-  XML_SetUserData(parser, context);
-  XML_SetElementHandler(parser, onStartElement, onEndElement);
-  XML_SetCharacterDataHandler(parser, onCharacterData);
-}
-
-// One logical call over the whole buffer (split only past INT_MAX bytes, which
-// XML_Parse cannot take at once).
-bool parseWhole(XML_Parser parser, const std::string& bytes) {
-  std::size_t offset = 0;
-  do {
-    const std::size_t piece = std::min<std::size_t>(bytes.size() - offset, INT_MAX);
-    const bool last = offset + piece == bytes.size();
-    if (XML_Parse(parser, bytes.data() + offset, static_cast<int>(piece), last ? 1 : 0) ==
-        XML_STATUS_ERROR) {
-      return false;
-    }
-    offset += piece;
-  } while (offset < bytes.size());
-  return true;
-}
-
-// Whether a failed first pass failed on the document's encoding, so that
-// reading it again from another code page can help. That is so when Expat
-// refused the declared encoding (unknown to it, or not matching the bytes), or
-// when it stopped at the first byte that is not UTF-8 with only ASCII before it:
-// a document in the local code page fails there. Any other failure, such as a
-// stray '&' or a missing end tag, or a bad byte after text that was already
-// read as UTF-8, is a mistake in a document whose encoding was right;
-// re-reading its UTF-8 text as code page 932 would garble every character.
-bool failedOnEncoding(XML_Parser parser, const std::string& bytes) {
-  switch (XML_GetErrorCode(parser)) {
-    case XML_ERROR_UNKNOWN_ENCODING:
-    case XML_ERROR_INCORRECT_ENCODING:
-      return true;
-    case XML_ERROR_INVALID_TOKEN:
-    case XML_ERROR_PARTIAL_CHAR: {
-      const XML_Index at = XML_GetCurrentByteIndex(parser);
-      if (at < 0 || static_cast<std::size_t>(at) >= bytes.size()) return false;
-      const auto offset = static_cast<std::size_t>(at);
-      const std::string_view view(bytes);
-      if (wellFormedUtf8Length(view.substr(offset)) != 0) return false;
-      return std::all_of(view.begin(), view.begin() + static_cast<std::ptrdiff_t>(offset),
-                         [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    }
-    default:
-      return false;
-  }
-}
-
-XmlParseError currentError(XML_Parser parser) {
-  XmlParseError error;
-  const XML_Size line = XML_GetCurrentLineNumber(parser);
-  error.line = line > static_cast<XML_Size>(INT_MAX) ? INT_MAX : static_cast<int>(line);
-  const XML_Error code = XML_GetErrorCode(parser);
-  error.code = static_cast<int>(code);
-  const XML_LChar* message = XML_ErrorString(code);
-  error.message = message != nullptr ? message : "";
-  return error;
-}
 
 }  // namespace
 
@@ -250,58 +107,58 @@ void XmlElement::dump(int /*depth*/) const {
   std::fflush(stdout);
 }
 
-int XmlDocument::parse(XmlElement* root) {
-  outcome_ = XmlParseOutcome{};
-  if (buffer_.empty() || root == nullptr) return 0;
+// Each element becomes a child of the element current when it started.
+class XmlDocument::TreeBuilder final : public XmlHandlers {
+ public:
+  explicit TreeBuilder(XmlElement& root)
+      : root_(root),
+        current_(&root),
+        rootChildrenBefore_(root.children_.size()),
+        rootTextBefore_(root.text_.size()) {}
 
-  context_ = ParseContext{root};
-  root->setName("root tag");
-  const std::size_t rootChildrenBefore = root->children_.size();
-  const std::size_t rootTextBefore = root->text_.size();
-
-  XML_Parser parser = XML_ParserCreate(nullptr);
-  if (parser == nullptr) {
-    std::fprintf(stderr, "  *** Parse error at line %d:\n   (%d)%s\n", 0,
-                 static_cast<int>(XML_ERROR_NO_MEMORY), XML_ErrorString(XML_ERROR_NO_MEMORY));
-    outcome_.firstPass = XmlParseError{0, XML_ERROR_NO_MEMORY, XML_ErrorString(XML_ERROR_NO_MEMORY)};
-    return 1;
-  }
-  int codePage = 0;  // stays 0 (the data's code page) unless a declaration was declined
-  setHandlers(parser, &context_);
-  XML_SetUnknownEncodingHandler(parser, onUnknownEncoding, &codePage);
-
-  if (!parseWhole(parser, buffer_)) {
-    const XmlParseError first = currentError(parser);
-    std::fprintf(stderr, "  *** Parse error at line %d:\n   (%d)%s\n", first.line, first.code,
-                 first.message.c_str());
-    outcome_.firstPass = first;
-
-    // Otherwise what the first pass built stays, as far as it got.
-    if (failedOnEncoding(parser, buffer_)) {
-      outcome_.retryCodePage = codePage;
-      buffer_ = convertToUtf8(codePage, buffer_);
-
-      // The retry reads the whole document again, so whatever the first pass
-      // built before it failed (a document in the local code page fails at
-      // its first non-UTF-8 byte) is dropped rather than read twice.
-      root->children_.resize(rootChildrenBefore);
-      root->text_.resize(rootTextBefore);
-      context_.current = root;
-
-      XML_ParserReset(parser, "UTF-8");
-      XML_SetEncoding(parser, "UTF-8");
-      setHandlers(parser, &context_);
-      if (!parseWhole(parser, buffer_)) {
-        const XmlParseError second = currentError(parser);
-        std::fprintf(stderr, "Parse error at line %d:\n(%d)%s\n", second.line, second.code,
-                     second.message.c_str());
-        outcome_.secondPass = second;
-      }
+  void startElement(const char* name, const char* const* attributes) override {
+    const std::string folded = foldElementName(name);
+    if (current_ == nullptr) return;  // more end tags than start tags
+    auto element = std::make_unique<XmlElement>();
+    element->setName(folded);
+    element->setParent(current_);
+    XmlElement* added = current_->addChild(std::move(element));
+    current_ = added;
+    for (const char* const* pair = attributes; pair != nullptr && pair[0] != nullptr; pair += 2) {
+      added->addAttribute(pair[0], pair[1] != nullptr ? pair[1] : "");
     }
   }
 
-  XML_ParserFree(parser);
-  context_.current = root;
+  void endElement(const char* /*name*/) override {
+    if (current_ != nullptr) current_ = current_->parent();
+  }
+
+  void characterData(std::string_view chunk) override {
+    std::optional<std::string> text = characterDataText(chunk);
+    if (text && current_ != nullptr) current_->appendText(*text);
+  }
+
+  // A document in the local code page fails at its first non-UTF-8 byte, after
+  // some elements were built; the retry reads it whole again.
+  void restart() override {
+    root_.children_.resize(rootChildrenBefore_);
+    root_.text_.resize(rootTextBefore_);
+    current_ = &root_;
+  }
+
+ private:
+  XmlElement& root_;
+  XmlElement* current_;
+  std::size_t rootChildrenBefore_;
+  std::size_t rootTextBefore_;
+};
+
+int XmlDocument::parse(XmlElement* root) {
+  outcome_ = XmlParseOutcome{};
+  if (buffer_.empty() || root == nullptr) return 0;
+  root->setName("root tag");
+  TreeBuilder builder(*root);
+  outcome_ = parseXmlWithEncodingRetry(buffer_, builder, XmlFirstFailure::Indented);
   return 1;
 }
 

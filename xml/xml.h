@@ -4,12 +4,12 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "xml/document_source.h"
+#include "xml/reader.h"
 
 namespace vashel {
 
@@ -58,7 +58,7 @@ class XmlElement {
   std::string dumpText(DumpTexts texts = DumpTexts::AsStored) const;
 
  private:
-  friend class XmlDocument;  // drops what a failed first pass built
+  friend class XmlDocument;  // its tree builder drops what a failed first pass built
   void appendOwnListing(std::string& out, DumpTexts texts) const;
 
   std::string name_;
@@ -66,23 +66,6 @@ class XmlElement {
   XmlElement* parent_ = nullptr;
   std::vector<XmlAttribute> attributes_;
   std::string text_;
-};
-
-// One parser failure: line, Expat error code and its message text.
-struct XmlParseError {
-  int line = 0;
-  int code = 0;
-  std::string message;
-};
-
-// What the last parse went through, for callers and tests; the same failures
-// are printed on standard error.
-struct XmlParseOutcome {
-  std::optional<XmlParseError> firstPass;  // set when the first pass failed
-  // Set when the first pass failed on the encoding and the buffer was read
-  // again: the code page it was converted from (-1: an unknown name, none).
-  std::optional<int> retryCodePage;
-  std::optional<XmlParseError> secondPass;  // set when the retry failed too
 };
 
 // A DocumentSource that parses its buffer into an element tree.
@@ -95,15 +78,11 @@ class XmlDocument : public DocumentSource {
   // start; after any other failure the tree keeps what was read.
   int parse(XmlElement* root);
 
+  // What the last parse went through.
   const XmlParseOutcome& lastOutcome() const { return outcome_; }
 
-  // Handler state while Expat runs; after a parse `current` is the root again.
-  struct ParseContext {
-    XmlElement* current = nullptr;
-  };
-
  private:
-  ParseContext context_;
+  class TreeBuilder;  // the parser's handlers that grow the tree
   XmlParseOutcome outcome_;
 };
 
