@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "app/x11_desktop.h"
+#include "platform/x11_desktop.h"
 
 namespace vashel {
 namespace {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <string_view>
 
 namespace vashel {
 namespace {

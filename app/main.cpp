@@ -7,7 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/application.h"
-#include "app/qt_platform.h"
+#include "platform/window_system.h"
 
 int main(int argc, char** argv) {
   // Diagnostics are read line by line by whoever watches the character.

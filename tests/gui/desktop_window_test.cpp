@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/x11_desktop.h"
+#include "platform/x11_desktop.h"
 #include "gui/display.h"
 
 namespace vashel {

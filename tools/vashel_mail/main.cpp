@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/mail_channel.h"
+#include "platform/mail_socket.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // X11 queries for the character's window, over Qt's own xcb connection.
-#include "app/x11_desktop.h"
+#include "platform/x11_desktop.h"
 
 #include <QGuiApplication>
 #include <QWidget>

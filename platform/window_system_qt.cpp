@@ -1,5 +1,5 @@
 // Platform choice from the environment.
-#include "app/qt_platform.h"
+#include "platform/window_system.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,5 @@
-// Platform choice from the environment, and the X screen of a display name.
-#include "app/qt_platform.h"
-#include "app/x11_desktop.h"
+// Platform choice from the environment.
+#include "platform/window_system.h"
 
 #include <gtest/gtest.h>
 
@@ -61,17 +60,6 @@ TEST(PrepareQtPlatform, WaylandSessionsRunThroughXWaylandUnlessTheUserChose) {
     const char* now = std::getenv("QT_QPA_PLATFORM");
     EXPECT_EQ(std::string(now ? now : "(unset)"), std::string(c.expected ? c.expected : "(unset)"));
   }
-}
-
-TEST(ScreenOfDisplayName, ReadsTheScreenAfterTheDot) {
-  EXPECT_EQ(screenOfDisplayName(":0"), 0);
-  EXPECT_EQ(screenOfDisplayName(":0.1"), 1);
-  EXPECT_EQ(screenOfDisplayName("host:12.3"), 3);
-  EXPECT_EQ(screenOfDisplayName("/tmp/launch-x/org.x:0"), 0);  // dots before the colon
-  EXPECT_EQ(screenOfDisplayName(""), 0);
-  EXPECT_EQ(screenOfDisplayName(":0."), 0);
-  EXPECT_EQ(screenOfDisplayName(":0.x"), 0);
-  EXPECT_EQ(screenOfDisplayName(":0.99999999999999"), 0);  // no overflow
 }
 
 }  // namespace
