@@ -495,7 +495,9 @@ void requestClose(const QString& window) {
   event.data.data32[1] = XCB_CURRENT_TIME;
   xcb_send_event(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
                  reinterpret_cast<const char*>(&event));
-  xcb_flush(connection);
+  // A round trip, not a flush: the server may drop requests still unread when
+  // the connection closes, and a busy Xvfb often has not read this one yet.
+  std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
   xcb_disconnect(connection);
 }
 
