@@ -20,6 +20,7 @@
 #include "app/qt_tick_timer.h"
 #include "app/qt_ui.h"
 #include "app/settings.h"
+#include "app/startup_shortcut.h"
 #include "platform/codepage.h"
 #include "platform/gl_context.h"
 #include "platform/report_signal.h"
@@ -305,19 +306,19 @@ void Application::setTopMost(bool on) {
 
 void Application::quit() { QCoreApplication::quit(); }
 
-// The tray, the balloon, the dialogs, the stored settings' commands, the
-// start-up shortcut and the feed have not landed yet.
+bool Application::onOpticalMedia() const { return currentDirectoryOnOpticalMedia(); }
+void Application::toggleStartupShortcut() {
+  toggleOwnAutostartEntry(state_.shell.sceneFileName, kDisplayName, stderr);
+}
+
+// The tray, the balloon, the dialogs, the stored settings' commands and the
+// feed have not landed yet.
 void Application::removeTrayIcon() { notBuilt_.report("tray icon"); }
 void Application::menuChanged() { notBuilt_.report("tray menu"); }
 void Application::aboutBox() { notBuilt_.report("About box"); }
 void Application::settingsDialog() { notBuilt_.report("settings dialog"); }
 void Application::saveSettings() { notBuilt_.report("save settings"); }
 void Application::deleteSettings() { notBuilt_.report("delete settings"); }
-bool Application::onOpticalMedia() const {
-  notBuilt_.report("start-up shortcut");
-  return false;
-}
-void Application::toggleStartupShortcut() { notBuilt_.report("start-up shortcut"); }
 void Application::fetchFeed(const std::string& /*url*/) { notBuilt_.report("feed fetch"); }
 void Application::followMainWindow(int /*x*/, int /*y*/) { notBuilt_.report("balloon"); }
 
