@@ -306,19 +306,27 @@ void Application::setTopMost(bool on) {
 
 void Application::quit() { QCoreApplication::quit(); }
 
+// Without a store (a run that must not touch the user's files) there is
+// nothing to save to or delete.
+void Application::saveSettings() {
+  if (store_ == nullptr) return;
+  const ScreenRect rect = windowRectangle();
+  confirmAndSaveSettings(*store_, *ui_, state_, {rect.left, rect.top});
+}
+void Application::deleteSettings() {
+  if (store_ != nullptr) confirmAndDeleteSettings(*store_, *ui_);
+}
+
 bool Application::onOpticalMedia() const { return currentDirectoryOnOpticalMedia(); }
 void Application::toggleStartupShortcut() {
   toggleOwnAutostartEntry(state_.shell.sceneFileName, kDisplayName, stderr);
 }
 
-// The tray, the balloon, the dialogs, the stored settings' commands and the
-// feed have not landed yet.
+// The tray, the balloon, the dialogs and the feed have not landed yet.
 void Application::removeTrayIcon() { notBuilt_.report("tray icon"); }
 void Application::menuChanged() { notBuilt_.report("tray menu"); }
 void Application::aboutBox() { notBuilt_.report("About box"); }
 void Application::settingsDialog() { notBuilt_.report("settings dialog"); }
-void Application::saveSettings() { notBuilt_.report("save settings"); }
-void Application::deleteSettings() { notBuilt_.report("delete settings"); }
 void Application::fetchFeed(const std::string& /*url*/) { notBuilt_.report("feed fetch"); }
 void Application::followMainWindow(int /*x*/, int /*y*/) { notBuilt_.report("balloon"); }
 

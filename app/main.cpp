@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/application.h"
+#include "platform/settings_store_qt.h"
 #include "platform/window_system.h"
 
 int main(int argc, char** argv) {
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   auto state = std::make_unique<vashel::AppState>();
-  vashel::Application application(*state, nullptr);
+  // The saved settings: ${XDG_CONFIG_HOME:-$HOME/.config}/Vashel/Vashel.conf.
+  vashel::QtSettingsStore store;
+  vashel::Application application(*state, &store);
   return application.startApplication(sceneFile);
 }

@@ -42,15 +42,32 @@ std::uint32_t angleValue(double degrees) {
   return static_cast<std::uint32_t>(value);
 }
 
+constexpr char kConfirmCaption[] = "Registry";
+
+MessageBoxOptions confirmOptions() {
+  MessageBoxOptions options;
+  options.buttons = MessageButtons::OkCancel;
+  options.ownedByMainWindow = true;
+  return options;
+}
+
 }  // namespace
+
+int readMenuSetting(const SettingsStore& store, MenuModel& menu, int menuId, const char* name) {
+  const int value = readInt(store, name);
+  if (menuId != 0) menu.setChecked(menuId, value == 1);
+  return value;
+}
+
+void writeMenuSetting(SettingsStore& store, const MenuModel& menu, int menuId, const char* name) {
+  store.writeDword(name, menu.checked(menuId) ? 1 : 0);
+}
 
 std::optional<WindowPosition> loadSettings(const SettingsStore& store, Settings& settings,
                                            MenuModel& menu) {
   if (!store.keyExists()) return std::nullopt;
   for (const Switch& s : kSwitches) {
-    const int value = readInt(store, s.name);
-    menu.setChecked(s.menuId, value == 1);
-    settings.*s.field = value;
+    settings.*s.field = readMenuSetting(store, menu, s.menuId, s.name);
   }
   settings.mailHost = store.readString("pop3host").value_or("");
   settings.mailUser = store.readString("pop3user").value_or("");
@@ -62,11 +79,27 @@ std::optional<WindowPosition> loadSettings(const SettingsStore& store, Settings&
 
 void saveSettings(SettingsStore& store, const MenuModel& menu, WindowPosition window, double pitch,
                   double yaw) {
-  for (const Switch& s : kSwitches) store.writeDword(s.name, menu.checked(s.menuId) ? 1 : 0);
+  for (const Switch& s : kSwitches) writeMenuSetting(store, menu, s.menuId, s.name);
   store.writeDword("winx", static_cast<std::uint32_t>(window.x));
   store.writeDword("winy", static_cast<std::uint32_t>(window.y));
   store.writeDword("rotx", angleValue(pitch));
   store.writeDword("roty", angleValue(yaw));
+}
+
+void confirmAndSaveSettings(SettingsStore& store, Ui& ui, const AppState& state,
+                            WindowPosition window) {
+  if (ui.messageBox(kConfirmCaption, "希望将当前设置保留在注册表吗？", MessageIcon::None,
+                    confirmOptions()) != MessageResult::Ok) {
+    return;
+  }
+  saveSettings(store, state.trayMenu, window, state.render.view.pitch, state.render.view.yaw);
+}
+
+void confirmAndDeleteSettings(SettingsStore& store, Ui& ui) {
+  if (ui.messageBox(kConfirmCaption, "确定删除注册信息吗？", MessageIcon::None, confirmOptions()) ==
+      MessageResult::Ok) {
+    store.deleteKey();
+  }
 }
 
 }  // namespace vashel

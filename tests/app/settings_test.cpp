@@ -1,14 +1,41 @@
 // Settings to and from the store with the tray menu's marks: a missing saved
 // state, the missing-value rules, marks only for exactly 1, and the save
-// command's values.
+// command's values; the save and delete commands with their confirmation.
 #include "app/settings.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace vashel {
 namespace {
+
+// Answers every box with `answer` and keeps what it was asked.
+class AnsweringUi final : public Ui {
+ public:
+  struct Box {
+    std::string caption;
+    std::string text;
+    MessageBoxOptions options;
+  };
+  MessageResult messageBox(std::string_view caption, std::string_view text, MessageIcon /*icon*/,
+                           MessageBoxOptions options) override {
+    boxes.push_back({std::string(caption), std::string(text), options});
+    return answer;
+  }
+  MessageResult answer = MessageResult::Cancel;
+  std::vector<Box> boxes;
+};
+
+void expectConfirmation(const AnsweringUi& ui, const char* text) {
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].caption, "Registry");
+  EXPECT_EQ(ui.boxes[0].text, text);
+  EXPECT_EQ(ui.boxes[0].options.buttons, MessageButtons::OkCancel);
+  EXPECT_TRUE(ui.boxes[0].options.ownedByMainWindow);
+}
 
 // Every field set to a value no load would produce, so untouched ones show.
 Settings junkSettings() {
@@ -129,6 +156,55 @@ TEST(SaveSettings, ViewAnglesAreTruncatedTowardZero) {
   saveSettings(store, menu, {}, std::nan(""), -1e12);
   EXPECT_EQ(store.readDword("rotx"), 0u);
   EXPECT_EQ(store.readDword("roty"), static_cast<std::uint32_t>(INT32_MIN));
+}
+
+TEST(SaveCommand, AsksFirstAndSavesTheMarksWhateverTheSettingsSay) {
+  AppState state;
+  state.settings.small = 1;
+  state.settings.noConnect = 1;
+  state.settings.topMost = 2;  // on, but its item is unchecked
+  state.trayMenu.setChecked(kCmdNoSound, true);
+  state.render.view.pitch = 12.9;
+  state.render.view.yaw = -400.5;
+  MemorySettingsStore store;
+  AnsweringUi ui;
+  confirmAndSaveSettings(store, ui, state, {7, 8});
+  expectConfirmation(ui, "希望将当前设置保留在注册表吗？");
+  EXPECT_FALSE(store.keyExists()) << "Cancel saves nothing";
+
+  ui = AnsweringUi();
+  ui.answer = MessageResult::Ok;
+  confirmAndSaveSettings(store, ui, state, {7, 8});
+  expectConfirmation(ui, "希望将当前设置保留在注册表吗？");
+  EXPECT_EQ(store.readDword("small"), 0u);
+  EXPECT_EQ(store.readDword("no_connect"), 0u);
+  EXPECT_EQ(store.readDword("top_most"), 0u);
+  EXPECT_EQ(store.readDword("nosound"), 1u);
+  EXPECT_EQ(store.readDword("winx"), 7u);
+  EXPECT_EQ(store.readDword("winy"), 8u);
+  EXPECT_EQ(store.readDword("rotx"), 12u);
+  EXPECT_EQ(store.readDword("roty"), static_cast<std::uint32_t>(-400));
+}
+
+TEST(DeleteCommand, AsksFirstAndTheNextStartFindsNoSavedState) {
+  MemorySettingsStore store;
+  MenuModel marked = MenuModel::trayMenu();
+  marked.setChecked(kCmdTopMost, true);
+  saveSettings(store, marked, {300, 200}, 0.0, 0.0);
+  AnsweringUi ui;
+  confirmAndDeleteSettings(store, ui);
+  expectConfirmation(ui, "确定删除注册信息吗？");
+  EXPECT_TRUE(store.keyExists()) << "Cancel deletes nothing";
+
+  ui = AnsweringUi();
+  ui.answer = MessageResult::Ok;
+  confirmAndDeleteSettings(store, ui);
+  expectConfirmation(ui, "确定删除注册信息吗？");
+  // The next start: no position (the default place) and the default settings.
+  AppState next;
+  EXPECT_FALSE(loadSettings(store, next.settings, next.trayMenu).has_value());
+  EXPECT_EQ(next.settings.topMost, 0);
+  EXPECT_FALSE(next.trayMenu.checked(kCmdTopMost));
 }
 
 }  // namespace

@@ -509,6 +509,22 @@ TEST_F(VashelProgramTest, AWindowManagersCloseEndsTheProgram) {
   EXPECT_EQ(character_.waitForExit(), 0) << "the character went away but the program ran on";
 }
 
+TEST_F(VashelProgramTest, StartsWhereTheSavedSettingsPutIt) {
+  const QString folder = character_.environment().value("XDG_CONFIG_HOME") + "/Vashel";
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QFile saved(folder + "/Vashel.conf");
+  ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
+  saved.write("[General]\nwinx=123\nwiny=45\n");
+  saved.close();
+  character_.start();
+  window_ = character_.window();
+  ASSERT_FALSE(window_.isEmpty());
+  const auto g = geometryOf(window_);
+  ASSERT_TRUE(g.has_value());
+  EXPECT_EQ(g->x, 123);
+  EXPECT_EQ(g->y, 45);
+}
+
 TEST(VashelProgram, AMissingSceneShowsTheErrorBoxAndExitsWithOne) {
   Character character({QStringLiteral("no-such-scene.glj")});
   character.start();

@@ -111,7 +111,9 @@ TEST_F(SettingsFile, StringsReadTheSameWithOrWithoutATerminatingNulUpTo1024Bytes
   writeFile("[General]\na=@ByteArray(mail.example\\0)\nb=@String(mail.example\\0)\nc=mail.example\n"
             "d=" + std::string(1025, 'x') + "\ne=@ByteArray(" + std::string(1024, 'x') + ")\n");
   const QtSettingsStore reread(path_);
-  for (const char* name : {"a", "b", "c"}) EXPECT_EQ(reread.readString(name), "mail.example") << name;
+  for (const char* name : {"a", "b", "c"}) {
+    EXPECT_EQ(reread.readString(name), "mail.example") << name;
+  }
   EXPECT_FALSE(reread.readString("d").has_value());
   EXPECT_EQ(reread.readString("e"), std::string(1024, 'x'));
 }
