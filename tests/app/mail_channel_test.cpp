@@ -273,6 +273,11 @@ TEST_F(MailServerTest, ACountArrivesPastManyIdleConnections) {
 }
 
 TEST_F(MailServerTest, KeepsListeningAfterAnAcceptFails) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer runtime opens a pipe to probe memory on its checks; with
+  // every descriptor taken it cannot, and reports valid objects as broken.
+  GTEST_SKIP() << "needs every file descriptor, which the sanitizers use themselves";
+#endif
   std::vector<std::uint32_t> counts;
   MailServer server([&](std::uint32_t n) { counts.push_back(n); });
   ASSERT_TRUE(server.listen(path_));
