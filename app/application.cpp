@@ -21,6 +21,7 @@
 #include "app/qt_ui.h"
 #include "app/settings.h"
 #include "app/startup_shortcut.h"
+#include "app/window_placement.h"
 #include "platform/codepage.h"
 #include "platform/gl_context.h"
 #include "platform/report_signal.h"
@@ -71,6 +72,22 @@ class CloseEndsProgram final : public QObject {
     return QObject::eventFilter(watched, event);
   }
 };
+
+// The saved top-left, or the default place when it lies on no screen now.
+StartPosition startPosition(std::optional<WindowPosition> saved, int width, int height) {
+  const auto freeArea = [](const QScreen* screen) -> std::optional<ScreenRect> {
+    if (screen == nullptr) return std::nullopt;
+    const QRect r = screen->availableGeometry();
+    return ScreenRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+  };
+  std::vector<ScreenRect> all;
+  for (const QScreen* screen : QGuiApplication::screens()) all.push_back(*freeArea(screen));
+  const StartScreens screens{all, freeArea(QGuiApplication::primaryScreen()),
+                             freeArea(QGuiApplication::screenAt(QCursor::pos()))};
+  std::optional<StartPosition> from;
+  if (saved) from = StartPosition{saved->x, saved->y};
+  return chooseStartPosition(from, width, height, screens);
+}
 
 }  // namespace
 
@@ -160,17 +177,7 @@ int Application::startApplication(const std::string& sceneFileName) {
   state.render.view.distance = 0.0;
   state.render.view.pivot = state.scene.center;
 
-  int x = 0, y = 0;
-  if (saved) {
-    x = saved->x;
-    y = saved->y;
-  } else {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      const QRect area = screen->availableGeometry();
-      x = area.right() - state.render.windowWidth - 40;
-      y = area.bottom() - state.render.windowHeight - 20;
-    }
-  }
+  const auto [x, y] = startPosition(saved, state.render.windowWidth, state.render.windowHeight);
   window_ = std::make_unique<DesktopWindow>(QString::fromUtf8(kDisplayName));
   window_->setInput(this);
   window_->setMoveCallback([this](int wx, int wy) { windowMoved(state_, *this, wx, wy); });
