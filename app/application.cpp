@@ -21,6 +21,7 @@
 #include "app/qt_ui.h"
 #include "app/settings.h"
 #include "app/startup_shortcut.h"
+#include "app/tray_menu.h"
 #include "app/window_placement.h"
 #include "platform/codepage.h"
 #include "platform/gl_context.h"
@@ -193,6 +194,9 @@ int Application::startApplication(const std::string& sceneFileName) {
   state.shell.windowX = x;
   state.shell.windowY = y;
   ui_->setMainWindow(window_.get());
+  trayMenu_ = std::make_unique<TrayMenu>([this](int id) { handleCommand(state_, *this, id); },
+                                         [this](bool open) { state_.shell.menuOpen = open; });
+  trayMenu_->sync(state.trayMenu);
   // Without a context nothing can ever be drawn: a process with no visible
   // window and nothing to click would only be ended by kill.
   if (!initMainWindow()) return 1;
@@ -228,6 +232,7 @@ int Application::startApplication(const std::string& sceneFileName) {
     state.trayMenu.setChecked(kCmdTopMost, true);
     window_->setTopMost(true);
   }
+  menuChanged();
   std::fflush(stdout);
   return QApplication::exec();
 }
@@ -331,7 +336,9 @@ void Application::toggleStartupShortcut() {
 
 // The tray, the balloon, the dialogs and the feed have not landed yet.
 void Application::removeTrayIcon() { notBuilt_.report("tray icon"); }
-void Application::menuChanged() { notBuilt_.report("tray menu"); }
+void Application::menuChanged() {
+  if (trayMenu_) trayMenu_->sync(state_.trayMenu);
+}
 void Application::aboutBox() { notBuilt_.report("About box"); }
 void Application::settingsDialog() { notBuilt_.report("settings dialog"); }
 void Application::fetchFeed(const std::string& /*url*/) { notBuilt_.report("feed fetch"); }

@@ -23,6 +23,7 @@ class GlContext;
 class MailServer;
 class QtTickTimer;
 class QtUi;
+class TrayMenu;
 
 class Application final : public ShellPort,
                           public WindowInput,
@@ -90,6 +91,7 @@ class Application final : public ShellPort,
   std::unique_ptr<GlContext> gl_;
   std::unique_ptr<QtTickTimer> timer_;
   std::unique_ptr<MailServer> mail_;
+  std::unique_ptr<TrayMenu> trayMenu_;
   // Said once per feature for the whole run.
   mutable NotBuiltNotice notBuilt_;
   FrameServices services_;
