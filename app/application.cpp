@@ -20,6 +20,7 @@
 #include "app/qt_tick_timer.h"
 #include "app/qt_ui.h"
 #include "app/settings.h"
+#include "app/settings_dialog.h"
 #include "app/startup_shortcut.h"
 #include "app/tray_menu.h"
 #include "app/window_placement.h"
@@ -334,13 +335,17 @@ void Application::toggleStartupShortcut() {
   toggleOwnAutostartEntry(state_.shell.sceneFileName, kDisplayName, stderr);
 }
 
+void Application::settingsDialog() {
+  SettingsDialog dialog(state_, *this, store_, window_.get());
+  dialog.run();
+}
+
 // The tray, the balloon, the dialogs and the feed have not landed yet.
 void Application::removeTrayIcon() { notBuilt_.report("tray icon"); }
 void Application::menuChanged() {
   if (trayMenu_) trayMenu_->sync(state_.trayMenu);
 }
 void Application::aboutBox() { notBuilt_.report("About box"); }
-void Application::settingsDialog() { notBuilt_.report("settings dialog"); }
 void Application::fetchFeed(const std::string& /*url*/) { notBuilt_.report("feed fetch"); }
 void Application::followMainWindow(int /*x*/, int /*y*/) { notBuilt_.report("balloon"); }
 
