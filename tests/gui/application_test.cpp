@@ -525,6 +525,24 @@ TEST_F(VashelProgramTest, StartsWhereTheSavedSettingsPutIt) {
   EXPECT_EQ(g->y, 45);
 }
 
+// The monitor it stood on is gone: the saved place lies beyond this 1024 x 768
+// screen, so the character stands at the default place instead.
+TEST_F(VashelProgramTest, ASavedPlaceOnNoScreenGivesTheDefaultPlace) {
+  const QString folder = character_.environment().value("XDG_CONFIG_HOME") + "/Vashel";
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QFile saved(folder + "/Vashel.conf");
+  ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
+  saved.write("[General]\nwinx=1920\nwiny=100\n");
+  saved.close();
+  character_.start();
+  window_ = character_.window();
+  ASSERT_FALSE(window_.isEmpty());
+  const auto g = geometryOf(window_);
+  ASSERT_TRUE(g.has_value());
+  EXPECT_EQ(g->x, 1024 - 1 - kWidth - 40);
+  EXPECT_EQ(g->y, 768 - 1 - kHeight - 20);
+}
+
 TEST(VashelProgram, AMissingSceneShowsTheErrorBoxAndExitsWithOne) {
   Character character({QStringLiteral("no-such-scene.glj")});
   character.start();
