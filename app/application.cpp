@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "app/desktop_window.h"
+#include "app/frame_image.h"
 #include "app/loading_dialog.h"
 #include "app/mail_channel.h"
 #include "app/qt_tick_timer.h"
@@ -22,6 +23,7 @@
 #include "app/settings.h"
 #include "app/settings_dialog.h"
 #include "app/startup_shortcut.h"
+#include "app/tray_icon.h"
 #include "app/tray_menu.h"
 #include "app/window_placement.h"
 #include "platform/codepage.h"
@@ -214,6 +216,7 @@ int Application::startApplication(const std::string& sceneFileName) {
 
   window_->show();
   renderFrame(true);
+  addTrayIcon();
 
   if (!state.shell.feedUrl.empty()) {
     state.trayMenu.insertBefore(kCmdSaveSettings, {kCmdFetchFeed, "RSSサーバへ直ちに接続", false});
@@ -256,6 +259,24 @@ bool Application::initMainWindow() {
 
   startClock(state.player);
   return true;
+}
+
+void Application::addTrayIcon() {
+  QImage frame;
+  if (!shownFrame_.empty()) copyFrame(shownFrame_.data(), shownWidth_, shownHeight_, frame);
+  trayIcon_ = std::make_unique<TrayIcon>(
+      QString::fromUtf8(kDisplayName), faceIcon(frame),
+      [this](QPoint at) {
+        window_->activateWindow();
+        trayMenu_->popupAt(at.x(), at.y());
+      },
+      [this] { trayDoubleClick(state_, *this); });
+  trayIcon_->show();
+  if (!TrayIcon::available()) {
+    std::fprintf(stderr,
+                 "tray: this desktop has no notification area; a middle click on the character "
+                 "opens the tray menu\n");
+  }
 }
 
 void Application::watchReportSignal() {
@@ -340,11 +361,15 @@ void Application::settingsDialog() {
   dialog.run();
 }
 
-// The tray, the balloon, the dialogs and the feed have not landed yet.
-void Application::removeTrayIcon() { notBuilt_.report("tray icon"); }
+void Application::removeTrayIcon() {
+  std::fprintf(state_.shell.out, "トレイアイコン消すよ\n");
+  if (trayIcon_) trayIcon_->hide();
+}
 void Application::menuChanged() {
   if (trayMenu_) trayMenu_->sync(state_.trayMenu);
 }
+
+// The About box, the balloon and the feed have not landed yet.
 void Application::aboutBox() { notBuilt_.report("About box"); }
 void Application::fetchFeed(const std::string& /*url*/) { notBuilt_.report("feed fetch"); }
 void Application::followMainWindow(int /*x*/, int /*y*/) { notBuilt_.report("balloon"); }
@@ -373,7 +398,16 @@ int Application::popupRateMenu(int screenX, int screenY, int rateItem) {
   return chosen != nullptr ? chosen->data().toInt() : 0;
 }
 
-void Application::mousePress(const PointerEvent& event) { vashel::mousePress(state_, *this, event); }
+void Application::mousePress(const PointerEvent& event) {
+  // Without a notification area the tray menu, Exit among its commands,
+  // opens from the character itself. Asked at each click: a tray may come
+  // or go while the character runs.
+  if (event.button == kButtonMiddle && trayMenu_ && !TrayIcon::available()) {
+    trayMenu_->popupAt(event.screenX, event.screenY);
+    return;
+  }
+  vashel::mousePress(state_, *this, event);
+}
 void Application::mouseRelease(const PointerEvent& event) {
   vashel::mouseRelease(state_, *this, event);
 }

@@ -23,6 +23,7 @@ class GlContext;
 class MailServer;
 class QtTickTimer;
 class QtUi;
+class TrayIcon;
 class TrayMenu;
 
 class Application final : public ShellPort,
@@ -77,6 +78,8 @@ class Application final : public ShellPort,
  private:
   bool loadSceneBehindDialog();
   bool initMainWindow();
+  // The tray icon with the face of the frame on screen.
+  void addTrayIcon();
   void drawFrame(bool scheduleNext);
   // SIGUSR1 prints the frames drawn so far and the clock's time, so that the
   // paint rate can be measured from outside (scripts/measure-desktop).
@@ -92,6 +95,7 @@ class Application final : public ShellPort,
   std::unique_ptr<QtTickTimer> timer_;
   std::unique_ptr<MailServer> mail_;
   std::unique_ptr<TrayMenu> trayMenu_;
+  std::unique_ptr<TrayIcon> trayIcon_;
   // Said once per feature for the whole run.
   mutable NotBuiltNotice notBuilt_;
   FrameServices services_;

@@ -77,6 +77,12 @@ void dragJoint(AppState& state, int dx, int dy);
 // The window's new top-left on the screen.
 void windowMoved(AppState& state, ShellPort& port, int x, int y);
 
+// --- Tray icon (tray.cpp) ----------------------------------------------------
+
+// A left double-click on the tray icon hides the character and stops play,
+// or shows it and plays on.
+void trayDoubleClick(AppState& state, ShellPort& port);
+
 // --- Mail (mail.cpp) ----------------------------------------------------------
 
 // A mail count from the mail channel; a higher count than the last shows the notice.

@@ -847,5 +847,23 @@ TEST_F(HandlersTest, PlayStatsBoxBelongsToTheWindow) {
   EXPECT_TRUE(port.fakeUi.boxes[0].owned);
 }
 
+// --- Tray icon ----------------------------------------------------------------
+
+TEST_F(HandlersTest, TrayDoubleClickHidesAndStopsThenShowsAndPlaysOnFromATick) {
+  trayDoubleClick(state, port);
+  EXPECT_EQ(output.take(), "show 0, play 0\n");
+  EXPECT_FALSE(state.shell.visible);
+  EXPECT_EQ(state.player.clock.playState, kPaused);
+  EXPECT_TRUE(timer.delays.empty());
+  command(kCmdRate25);
+  output.take();
+  trayDoubleClick(state, port);
+  EXPECT_EQ(output.take(), "show 1, play 1\n");
+  EXPECT_TRUE(state.shell.visible);
+  EXPECT_EQ(state.player.clock.playState, kPlaying);
+  EXPECT_EQ(timer.delays, std::vector<int>{40});
+  EXPECT_EQ(port.calls, (std::vector<std::string>{"hide", "show"}));
+}
+
 }  // namespace
 }  // namespace vashel
