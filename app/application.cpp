@@ -27,6 +27,7 @@
 #include "app/tray_menu.h"
 #include "app/window_placement.h"
 #include "platform/codepage.h"
+#include "platform/display_mode.h"
 #include "platform/gl_context.h"
 #include "platform/report_signal.h"
 #include "render/font.h"
@@ -47,7 +48,10 @@ class StartupHooks final : public LoadHooks {
   StartupHooks(AppState& state, Ui& ui) : state_(state), ui_(ui) {}
 
   void setDisplayMode() override {
-    std::printf("fullscreen: changing the display mode is not supported here; the display stays as it is\n");
+    if (vashel::setDisplayMode(state_.render.windowWidth, state_.render.windowHeight) ==
+        DisplayModeResult::Unsupported) {
+      std::printf("fullscreen: changing the display mode is not supported here; the display stays as it is\n");
+    }
   }
   void messageBox(std::string_view caption, std::string_view text) override {
     MessageBoxOptions options;
@@ -369,8 +373,9 @@ void Application::menuChanged() {
   if (trayMenu_) trayMenu_->sync(state_.trayMenu);
 }
 
-// The About box, the balloon and the feed have not landed yet.
-void Application::aboutBox() { notBuilt_.report("About box"); }
+void Application::aboutBox() { showAboutBox(*this, kDisplayName); }
+
+// The balloon and the feed have not landed yet.
 void Application::fetchFeed(const std::string& /*url*/) { notBuilt_.report("feed fetch"); }
 void Application::followMainWindow(int /*x*/, int /*y*/) { notBuilt_.report("balloon"); }
 

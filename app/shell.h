@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "app/app_state.h"
 #include "app/ui.h"
@@ -82,6 +83,13 @@ void windowMoved(AppState& state, ShellPort& port, int x, int y);
 // A left double-click on the tray icon hides the character and stops play,
 // or shows it and plays on.
 void trayDoubleClick(AppState& state, ShellPort& port);
+
+// --- About box (about_box.cpp) -------------------------------------------------
+
+// The About box's lines: the name centred over the longest line, a line of
+// spaces, an empty line and how to handle the character.
+std::string aboutText(std::string_view displayName);
+void showAboutBox(ShellPort& port, std::string_view displayName);
 
 // --- Mail (mail.cpp) ----------------------------------------------------------
 

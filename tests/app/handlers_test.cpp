@@ -865,5 +865,22 @@ TEST_F(HandlersTest, TrayDoubleClickHidesAndStopsThenShowsAndPlaysOnFromATick) {
   EXPECT_EQ(port.calls, (std::vector<std::string>{"hide", "show"}));
 }
 
+// --- About box ------------------------------------------------------------------
+
+TEST_F(HandlersTest, AboutBoxCentresTheNameOverHowToHandleTheCharacter) {
+  showAboutBox(port, "Vashel");
+  ASSERT_EQ(port.fakeUi.boxes.size(), 1u);
+  EXPECT_EQ(port.fakeUi.boxes[0].caption, "关于...");
+  EXPECT_TRUE(port.fakeUi.boxes[0].owned);
+  // The widest line, four spaces and six wide characters, takes 16 columns.
+  EXPECT_EQ(port.fakeUi.boxes[0].text,
+            "     Vashel\n" + std::string(16, ' ') +
+                "\n\n操作：\n    鼠标左键拖动\n    鼠标右键转动\n    空格键暂停");
+  // A name in wide characters counts two columns for each; one wider than
+  // the box stands at the left.
+  EXPECT_EQ(aboutText("ヴァシェル").substr(0, 3 + 15), "   ヴァシェル");
+  EXPECT_EQ(aboutText("a very long name for a character").find("a very"), 0u);
+}
+
 }  // namespace
 }  // namespace vashel
