@@ -11,6 +11,8 @@ VASHEL_PACKAGES=(
   libopenal-dev libopenal1 libsndfile1-dev libcurl4-openssl-dev
   libxcb1-dev
   xvfb xauth xdotool x11-utils imagemagick
+  # The tray display test docks the icon in trayer's notification area.
+  trayer
   # The start-up entry's test checks the written file with desktop-file-validate.
   desktop-file-utils
   # Menus are Simplified Chinese and messages Japanese: one font for both,

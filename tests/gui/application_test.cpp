@@ -1,6 +1,7 @@
 // The desktop program on a bare X server, driven from outside as a user
 // would: its window, dragging, turning, the debug keys, the mail notice, the
-// see-through outline, how it ends, and its start-up under a Wayland session.
+// see-through outline, the tray icon and its menu, how it ends, and its
+// start-up under a Wayland session.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -118,6 +119,7 @@ class Character {
 
   QProcessEnvironment& environment() { return env_; }
   QStringList windows(const QString& title) { return visibleWindows(process_.processId(), title); }
+  qint64 pid() const { return process_.processId(); }
 
   void start() {
     process_.setProcessEnvironment(env_);
@@ -186,6 +188,12 @@ class Character {
     return start < 0 ? -1 : out_.mid(start + 9, end - start - 9 - 13).toLongLong();
   }
 
+  // Standard error so far.
+  const QByteArray& errors() {
+    err_ += process_.readAllStandardError();
+    return err_;
+  }
+
   // vashel-mail COUNT against this character; returns its exit code.
   int sendMail(const QString& count) {
     QProcess sender;
@@ -203,6 +211,7 @@ class Character {
   QProcessEnvironment env_;
   QProcess process_;
   QByteArray out_;
+  QByteArray err_;
 };
 
 // A screen point well inside the character: the centre of a 9 × 9 block of
@@ -541,6 +550,124 @@ TEST_F(VashelProgramTest, ASavedPlaceOnNoScreenGivesTheDefaultPlace) {
   ASSERT_TRUE(g.has_value());
   EXPECT_EQ(g->x, 1024 - 1 - kWidth - 40);
   EXPECT_EQ(g->y, 768 - 1 - kHeight - 20);
+}
+
+// A visible window of the character's process other than `character` (its
+// menus, which carry no WM_NAME, only the program's class) whose size lies
+// within the given bounds.
+std::optional<Geometry> ownWindow(Character& process, const QString& character, QSize smallest,
+                                  QSize largest) {
+  const QString ids = xdotoolOutput({"search", "--all", "--onlyvisible", "--pid",
+                                     QString::number(process.pid()), "--class", "^vashel$"});
+  for (const QString& id : ids.split('\n', Qt::SkipEmptyParts)) {
+    if (id == character) continue;
+    const auto g = geometryOf(id);
+    if (g && g->width >= smallest.width() && g->height >= smallest.height() &&
+        g->width <= largest.width() && g->height <= largest.height()) {
+      return g;
+    }
+  }
+  return std::nullopt;
+}
+
+// The tray menu: ten items and three separators, far taller than an icon.
+std::optional<Geometry> waitForTrayMenu(Character& process, const QString& character) {
+  std::optional<Geometry> menu;
+  (void)QTest::qWaitFor(
+      [&] {
+        menu = ownWindow(process, character, QSize(80, 150), QSize(600, 700));
+        return menu.has_value();
+      },
+      5000);
+  return menu;
+}
+
+// A notification area on the test's screen: trayer, as a panel at the top right.
+class TrayHost {
+ public:
+  TrayHost() {
+    process_.start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right", "--widthtype",
+                                              "request", "--height", "32"});
+  }
+  ~TrayHost() {
+    process_.kill();
+    process_.waitForFinished(3000);
+  }
+  bool running() {
+    return process_.waitForStarted(5000) &&
+           QTest::qWaitFor([] { return !xdotoolOutput({"search", "--name", "^panel$"}).isEmpty(); },
+                           5000);
+  }
+
+ private:
+  QProcess process_;
+};
+
+TEST_F(VashelProgramTest, TheTrayIconOpensTheTrayMenuWhoseSaveWritesTheSettings) {
+  TrayHost tray;
+  ASSERT_TRUE(tray.running()) << "trayer did not start (scripts/deps.sh installs it)";
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  EXPECT_LT(character_.errors().indexOf("no notification area"), 0)
+      << character_.errors().toStdString();
+  // The icon docks as a child of the panel, where xdotool's search does not
+  // look: xwininfo lists it with its place on the screen.
+  const QString panel = xdotoolOutput({"search", "--name", "^panel$"}).section('\n', 0, 0);
+  const QRegularExpression iconLine(
+      "\"vashel\": \\(\"vashel\" \"vashel\"\\)\\s+(\\d+)x(\\d+)\\+-?\\d+\\+-?\\d+\\s+\\+(-?\\d+)\\+(-?\\d+)");
+  std::optional<Geometry> icon;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const QString tree = QString::fromUtf8(
+            testing::runTool(QStringLiteral("xwininfo"), {"-tree", "-id", panel}).out);
+        const auto match = iconLine.match(tree);
+        if (match.hasMatch()) {
+          icon = Geometry{match.captured(3).toInt(), match.captured(4).toInt(),
+                          match.captured(1).toInt(), match.captured(2).toInt()};
+        }
+        return icon.has_value();
+      },
+      5000))
+      << "no tray icon in the panel";
+  xdotool(QStringList{"mousemove"} + point(icon->x + icon->width / 2, icon->y + icon->height / 2));
+  xdotool({"click", "1"});
+  const auto menu = waitForTrayMenu(character_, window_);
+  ASSERT_TRUE(menu.has_value()) << "the tray menu did not open";
+  // The pointer on its last item, Exit; above it delete, then save.
+  xdotool(QStringList{"mousemove"} + point(menu->x + menu->width / 2, menu->y + menu->height - 8));
+  xdotool({"key", "Up", "Up", "Return"});
+  QStringList boxes;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        boxes = character_.windows(QStringLiteral("Registry"));
+        return !boxes.isEmpty();
+      },
+      5000))
+      << "save asked nothing; output:\n" << character_.output().toStdString();
+  keyOver(centreOf(boxes.first()), "Return");
+  const QString file = character_.environment().value("XDG_CONFIG_HOME") + "/Vashel/Vashel.conf";
+  QByteArray saved;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        QFile f(file);
+        saved = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return saved.contains("winx=");
+      },
+      5000));
+  EXPECT_TRUE(saved.contains("winx=" + QByteArray::number(geometry_.x) + "\n")) << saved.toStdString();
+}
+
+TEST_F(VashelProgramTest, WithoutATrayAMiddleClickOpensTheTrayMenuWithExit) {
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  EXPECT_EQ(character_.errors().count("no notification area"), 1)
+      << character_.errors().toStdString();
+  xdotool(QStringList{"mousemove"} + point(onCharacter_.x(), onCharacter_.y()));
+  xdotool({"click", "2"});
+  const auto menu = waitForTrayMenu(character_, window_);
+  ASSERT_TRUE(menu.has_value()) << "the tray menu did not open";
+  xdotool(QStringList{"mousemove"} + point(menu->x + menu->width / 2, menu->y + menu->height - 8));
+  xdotool({"click", "1"});
+  EXPECT_EQ(character_.waitForExit(), 0);
+  EXPECT_GE(character_.output().indexOf("トレイアイコン消すよ\n"), 0);
 }
 
 TEST(VashelProgram, AMissingSceneShowsTheErrorBoxAndExitsWithOne) {
