@@ -41,23 +41,39 @@ QIcon faceIcon(const QImage& frame) {
   if (top < 0) {
     face = plainDisc();
   } else {
-    // A standing figure: the head is about the top fifth of its height, and
-    // no wider than the figure.
-    const int side = std::max(1, std::min(right - left + 1, (bottom - top + 1) / 5));
-    long long sumX = 0, count = 0;
-    for (int y = top; y < top + side; ++y) {
+    // A standing figure whose head is about the upper half of it (the
+    // characters are drawn with large heads), no wider than the figure. Thin
+    // strands above the head (a hair tuft) would push the face down and out
+    // of the square: the square starts at the first row a third as wide.
+    const int side = std::max(1, std::min(right - left + 1, (bottom - top + 1) / 2));
+    int squareTop = top;
+    int headLeft = right, headRight = left;
+    for (int y = top; y <= bottom; ++y) {
+      const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+      int first = -1, last = -1;
+      for (int x = left; x <= right; ++x) {
+        if (qAlpha(row[x]) == 0) continue;
+        if (first < 0) first = x;
+        last = x;
+      }
+      if (first >= 0 && last - first + 1 >= std::max(1, side / 3)) {
+        squareTop = y;
+        break;
+      }
+    }
+    for (int y = squareTop; y < std::min(squareTop + side, bottom + 1); ++y) {
       const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
       for (int x = left; x <= right; ++x) {
         if (qAlpha(row[x]) == 0) continue;
-        sumX += x;
-        ++count;
+        headLeft = std::min(headLeft, x);
+        headRight = std::max(headRight, x);
       }
     }
-    const int centreX = static_cast<int>(sumX / count);  // the top row alone counts
+    const int centreX = (headLeft + headRight) / 2;
     face = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
     face.fill(Qt::transparent);
     QPainter painter(&face);
-    painter.drawImage(QPoint(0, 0), image, QRect(centreX - side / 2, top, side, side));
+    painter.drawImage(QPoint(0, 0), image, QRect(centreX - side / 2, squareTop, side, side));
   }
   QIcon icon;
   for (const int size : kTrayIconSizes) {

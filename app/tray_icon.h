@@ -17,8 +17,8 @@ namespace vashel {
 inline constexpr int kTrayIconSizes[] = {16, 24, 32, 48, 64};
 
 // The face of the character in `frame` (any format with alpha), as images of
-// every tray size: a square at the top of the covered pixels, centred on the
-// head. A frame that covers nothing gives a plain disc.
+// every tray size: a square over the upper half of the covered pixels,
+// centred on the head. A frame that covers nothing gives a plain disc.
 QIcon faceIcon(const QImage& frame);
 
 class TrayIcon {

@@ -15,16 +15,17 @@ class FaceIconTest : public ::testing::Test {
   void SetUp() override { testing::ensureQtApp(); }
 };
 
-// A figure 200 pixels tall off the frame's centre: a red head 40 across on
-// a blue body, on a transparent frame.
+// A figure 240 pixels tall off the frame's centre: a thin tuft 20 high on a
+// red head 110 across over a blue body 110 high, on a transparent frame.
 QImage figure() {
-  QImage frame(240, 320, QImage::Format_ARGB32_Premultiplied);
+  QImage frame(320, 320, QImage::Format_ARGB32_Premultiplied);
   frame.fill(Qt::transparent);
   QPainter painter(&frame);
   painter.setPen(Qt::NoPen);
-  painter.fillRect(QRect(120, 100, 60, 160), Qt::blue);
+  painter.fillRect(QRect(185, 20, 3, 22), Qt::green);
+  painter.fillRect(QRect(150, 150, 80, 110), Qt::blue);
   painter.setBrush(Qt::red);
-  painter.drawEllipse(QRect(130, 60, 40, 40));
+  painter.drawEllipse(QRect(135, 40, 110, 110));
   return frame;
 }
 
@@ -37,11 +38,22 @@ TEST_F(FaceIconTest, ShowsTheHeadAtEveryTraySize) {
     const QRgb centre = image.pixel(size / 2, size / 2);
     EXPECT_GT(qRed(centre), 200);
     EXPECT_LT(qBlue(centre), 30);
-    int blue = 0;
+    // The head fills the square's width; little of the body shows, and no
+    // row of the tuft above it.
+    EXPECT_GT(qRed(image.pixel(1, size / 2)), 100);
+    EXPECT_GT(qRed(image.pixel(size - 2, size / 2)), 100);
+    int red = 0, blue = 0, green = 0;
     for (int y = 0; y < size; ++y) {
-      for (int x = 0; x < size; ++x) blue += qBlue(image.pixel(x, y)) > 60 ? 1 : 0;
+      for (int x = 0; x < size; ++x) {
+        const QRgb p = image.pixel(x, y);
+        red += qRed(p) > 128 ? 1 : 0;
+        blue += qBlue(p) > 128 ? 1 : 0;
+        green += qGreen(p) > 128 ? 1 : 0;
+      }
     }
-    EXPECT_EQ(blue, 0) << "the body shows in the face";
+    EXPECT_GT(red, size * size / 2);
+    EXPECT_LT(blue, size * size / 10);
+    EXPECT_EQ(green, 0);
   }
 }
 
