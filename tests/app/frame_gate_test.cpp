@@ -12,6 +12,7 @@
 
 #include "anim/player_fakes.h"
 #include "app/shell.h"
+#include "app/shell_fakes.h"
 
 namespace vashel {
 namespace {
@@ -41,28 +42,11 @@ class ZeroRandom final : public RandomSource {
   int rand() override { return 0; }
 };
 
-class GatePort final : public ShellPort {
+class GatePort final : public testing::QuietShellPort {
  public:
   explicit GatePort(FrameGate& gate) : gate_(gate) {}
   void renderFrame(bool scheduleNext) override { gate_.renderFrame(scheduleNext); }
   Ui& ui() override { return boxes; }
-  std::uint32_t doubleClickTimeMs() const override { return 500; }
-  // The window, the menus and the commands play no part in these frames.
-  void moveWindow(int, int) override {}
-  void showWindow(bool) override {}
-  void setTopMost(bool) override {}
-  void quit() override {}
-  void removeTrayIcon() override {}
-  void menuChanged() override {}
-  int popupRateMenu(int, int, int) override { return 0; }
-  void aboutBox() override {}
-  void settingsDialog() override {}
-  void saveSettings() override {}
-  void deleteSettings() override {}
-  bool onOpticalMedia() const override { return false; }
-  void toggleStartupShortcut() override {}
-  void fetchFeed(const std::string&) override {}
-  void followMainWindow(int, int) override {}
   BoxUi boxes;
 
  private:

@@ -13,31 +13,17 @@
 #include <string>
 
 #include "qt_test_app.h"
+#include "app/shell_fakes.h"
 
 namespace vashel {
 namespace {
 
 // Only setTopMost is reached from the dialog.
-class QuietPort final : public ShellPort {
+class QuietPort final : public testing::QuietShellPort {
  public:
-  void renderFrame(bool) override {}
   Ui& ui() override { std::abort(); }
   std::uint32_t doubleClickTimeMs() const override { return 0; }
-  void moveWindow(int, int) override {}
-  void showWindow(bool) override {}
   void setTopMost(bool on) override { topMost = on ? 1 : 0; }
-  void quit() override {}
-  void removeTrayIcon() override {}
-  void menuChanged() override {}
-  int popupRateMenu(int, int, int) override { return 0; }
-  void aboutBox() override {}
-  void settingsDialog() override {}
-  void saveSettings() override {}
-  void deleteSettings() override {}
-  bool onOpticalMedia() const override { return false; }
-  void toggleStartupShortcut() override {}
-  void fetchFeed(const std::string&) override {}
-  void followMainWindow(int, int) override {}
   int topMost = -1;
 };
 

@@ -20,6 +20,7 @@
 
 #include "app/shell.h"
 #include "platform/mount_info.h"
+#include "app/shell_fakes.h"
 
 namespace vashel {
 namespace {
@@ -177,7 +178,7 @@ TEST_F(StartupShortcutTest, RefusesWhatAnEntryCannotHoldAndWritesNothing) {
 
 // The desktop side of the command: the current directory's file system from a
 // given mount table, the real toggle in the temporary folder.
-class DiscPort final : public ShellPort {
+class DiscPort final : public testing::QuietShellPort {
  public:
   class Boxes final : public Ui {
    public:
@@ -199,22 +200,6 @@ class DiscPort final : public ShellPort {
     toggleAutostartEntry(home_, {"/opt/vashel", cwd_, "data.glj", "Vashel"}, err_);
   }
   Ui& ui() override { return boxes; }
-
-  void renderFrame(bool) override {}
-  std::uint32_t doubleClickTimeMs() const override { return 500; }
-  void moveWindow(int, int) override {}
-  void showWindow(bool) override {}
-  void setTopMost(bool) override {}
-  void quit() override {}
-  void removeTrayIcon() override {}
-  void menuChanged() override {}
-  int popupRateMenu(int, int, int) override { return 0; }
-  void aboutBox() override {}
-  void settingsDialog() override {}
-  void saveSettings() override {}
-  void deleteSettings() override {}
-  void fetchFeed(const std::string&) override {}
-  void followMainWindow(int, int) override {}
 
   std::string table =
       "22 1 8:2 / / rw shared:1 - ext4 /dev/sda2 rw\n"

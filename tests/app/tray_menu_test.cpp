@@ -11,6 +11,7 @@
 
 #include "app/shell.h"
 #include "qt_test_app.h"
+#include "app/shell_fakes.h"
 
 namespace vashel {
 namespace {
@@ -91,27 +92,11 @@ TEST_F(TrayMenuTest, ChosenItemsReachTheCommandsByIdAfterTheirSignal) {
 }
 
 // A port that shows every menu change on the real menu, as the program does.
-class MenuPort final : public ShellPort {
+class MenuPort final : public testing::QuietShellPort {
  public:
   MenuPort(AppState& state, TrayMenu& menu) : state_(state), menu_(menu) {}
   void menuChanged() override { menu_.sync(state_.trayMenu); }
-  void renderFrame(bool) override {}
   Ui& ui() override { std::abort(); }
-  std::uint32_t doubleClickTimeMs() const override { return 500; }
-  void moveWindow(int, int) override {}
-  void showWindow(bool) override {}
-  void setTopMost(bool) override {}
-  void quit() override {}
-  void removeTrayIcon() override {}
-  int popupRateMenu(int, int, int) override { return 0; }
-  void aboutBox() override {}
-  void settingsDialog() override {}
-  void saveSettings() override {}
-  void deleteSettings() override {}
-  bool onOpticalMedia() const override { return false; }
-  void toggleStartupShortcut() override {}
-  void fetchFeed(const std::string&) override {}
-  void followMainWindow(int, int) override {}
 
  private:
   AppState& state_;
