@@ -518,17 +518,23 @@ TEST_F(VashelProgramTest, AWindowManagersCloseEndsTheProgram) {
   EXPECT_EQ(character_.waitForExit(), 0) << "the character went away but the program ran on";
 }
 
-TEST_F(VashelProgramTest, StartsWhereTheSavedSettingsPutIt) {
-  const QString folder = character_.environment().value("XDG_CONFIG_HOME") + "/Vashel";
-  ASSERT_TRUE(QDir().mkpath(folder));
+// Starts the character with a settings file that saves the window at (x, y);
+// returns where its window stands.
+std::optional<Geometry> startWithSavedPlace(Character& character, int x, int y) {
+  const QString folder = character.environment().value("XDG_CONFIG_HOME") + "/Vashel";
+  if (!QDir().mkpath(folder)) return std::nullopt;
   QFile saved(folder + "/Vashel.conf");
-  ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
-  saved.write("[General]\nwinx=123\nwiny=45\n");
+  if (!saved.open(QIODevice::WriteOnly)) return std::nullopt;
+  saved.write(QStringLiteral("[General]\nwinx=%1\nwiny=%2\n").arg(x).arg(y).toUtf8());
   saved.close();
-  character_.start();
-  window_ = character_.window();
-  ASSERT_FALSE(window_.isEmpty());
-  const auto g = geometryOf(window_);
+  character.start();
+  const QString window = character.window();
+  if (window.isEmpty()) return std::nullopt;
+  return geometryOf(window);
+}
+
+TEST_F(VashelProgramTest, StartsWhereTheSavedSettingsPutIt) {
+  const auto g = startWithSavedPlace(character_, 123, 45);
   ASSERT_TRUE(g.has_value());
   EXPECT_EQ(g->x, 123);
   EXPECT_EQ(g->y, 45);
@@ -537,16 +543,7 @@ TEST_F(VashelProgramTest, StartsWhereTheSavedSettingsPutIt) {
 // The monitor it stood on is gone: the saved place lies beyond this 1024 x 768
 // screen, so the character stands at the default place instead.
 TEST_F(VashelProgramTest, ASavedPlaceOnNoScreenGivesTheDefaultPlace) {
-  const QString folder = character_.environment().value("XDG_CONFIG_HOME") + "/Vashel";
-  ASSERT_TRUE(QDir().mkpath(folder));
-  QFile saved(folder + "/Vashel.conf");
-  ASSERT_TRUE(saved.open(QIODevice::WriteOnly));
-  saved.write("[General]\nwinx=1920\nwiny=100\n");
-  saved.close();
-  character_.start();
-  window_ = character_.window();
-  ASSERT_FALSE(window_.isEmpty());
-  const auto g = geometryOf(window_);
+  const auto g = startWithSavedPlace(character_, 1920, 100);
   ASSERT_TRUE(g.has_value());
   EXPECT_EQ(g->x, 1024 - 1 - kWidth - 40);
   EXPECT_EQ(g->y, 768 - 1 - kHeight - 20);
