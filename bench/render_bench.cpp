@@ -135,7 +135,7 @@ void BM_DrawAndReadBack(benchmark::State& bench) {
     readBackFrame(state);
     clock.frameStats.clear();  // the statistic would grow over millions of runs
   }
-  bench.counters["faces"] = static_cast<double>(scene.meshes[0].faces.size());
+  bench.counters["faces"] = static_cast<double>(scene.meshes[0].faceCount());
 }
 BENCHMARK(BM_DrawAndReadBack)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 

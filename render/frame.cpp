@@ -33,7 +33,7 @@ std::size_t usableVertexCount(const Mesh& mesh) {
   return mesh.vertexArray.size() >= 4 * mesh.vertices.size() ? mesh.vertices.size() : 0;
 }
 
-int cornerIndex(const std::vector<int>& list, std::size_t corner) {
+int cornerIndex(std::span<const int> list, std::size_t corner) {
   return corner < list.size() ? list[corner] : -1;
 }
 
@@ -42,7 +42,8 @@ int cornerIndex(const std::vector<int>& list, std::size_t corner) {
 template <typename SendCorner>
 void drawEachFace(const Mesh& mesh, GLenum mode, SendCorner&& sendCorner) {
   const std::size_t usable = usableVertexCount(mesh);
-  for (const MeshFace& face : mesh.faces) {
+  for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+    const FaceView face = mesh.face(f);
     glBegin(mode);
     for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
       const int v = face.vertex[corner];
@@ -54,7 +55,7 @@ void drawEachFace(const Mesh& mesh, GLenum mode, SendCorner&& sendCorner) {
 
 void drawGuide(const Mesh& mesh) {
   glColor3f(1.0f, 1.0f, 1.0f);
-  drawEachFace(mesh, GL_LINE_LOOP, [&mesh](const MeshFace&, std::size_t, int v) {
+  drawEachFace(mesh, GL_LINE_LOOP, [&mesh](const FaceView&, std::size_t, int v) {
     glVertex3dv(workingPositionOf(mesh, v));
   });
 }
@@ -64,7 +65,7 @@ void drawGuide(const Mesh& mesh) {
 void drawOutline(const Mesh& mesh) {
   glDepthMask(GL_FALSE);
   glColor3f(0.2f, 0.2f, 0.2f);
-  drawEachFace(mesh, GL_POLYGON, [&mesh](const MeshFace& face, std::size_t corner, int v) {
+  drawEachFace(mesh, GL_POLYGON, [&mesh](const FaceView& face, std::size_t corner, int v) {
     const double* p = workingPositionOf(mesh, v);
     const int n = cornerIndex(face.normal, corner);
     if (inRange(n, mesh.normals.size())) {
@@ -106,7 +107,7 @@ double applyMaterial(const Mesh& mesh, int f) {
 // only: a vertex colour there would overwrite the pick colour.
 void drawFaces(const Mesh& mesh, bool pickPass, double alphaFactor) {
   const bool vertexColors = !pickPass && !mesh.colors.empty();
-  drawEachFace(mesh, GL_POLYGON, [&](const MeshFace& face, std::size_t corner, int v) {
+  drawEachFace(mesh, GL_POLYGON, [&](const FaceView& face, std::size_t corner, int v) {
     if (!pickPass) {
       if (vertexColors && inRange(v, mesh.colors.size()) && mesh.colors[v].r >= 0.0) {
         const VertexColor& c = mesh.colors[v];

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,11 @@ struct MeshFace {
   std::vector<int> normal;
 };
 
+// One face's corner lists as stored in its mesh.
+struct FaceView {
+  std::span<const int> vertex, texcoord, normal;
+};
+
 struct TexCoord {
   double u = 0.0, v = 0.0;
 };
@@ -69,6 +75,12 @@ struct Mesh : SceneNode {
   std::vector<TexCoord> texcoords;
   std::vector<MeshFace> faces;
   std::vector<VertexColor> colors;  // position i belongs to vertex i
+
+  std::size_t faceCount() const { return faces.size(); }
+  FaceView face(std::size_t f) const {
+    const MeshFace& stored = faces[f];
+    return {stored.vertex, stored.texcoord, stored.normal};
+  }
 
   std::uint8_t displayMode = kDrawn;
   std::uint8_t unpickable = 0;  // 1 for the bounding-box mesh "BBX"

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include <unistd.h>
@@ -19,6 +20,8 @@ namespace vashel {
 namespace {
 
 const std::string kData = VASHEL_TEST_DATA;
+
+std::vector<int> corners(std::span<const int> list) { return {list.begin(), list.end()}; }
 
 class FullScene : public ::testing::Test {
  protected:
@@ -62,13 +65,13 @@ TEST_F(FullScene, MeshGeometry) {
   EXPECT_EQ(body.colors[0].r, 0.5);
   EXPECT_EQ(body.colors[0].a, 1.0);
   EXPECT_EQ(body.colors[1].r, -1.0);
-  ASSERT_EQ(body.faces.size(), 2u);
-  EXPECT_EQ(body.faces[0].vertex, (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(body.faces[0].texcoord, (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(body.faces[0].normal, (std::vector<int>{0, 0, 1}));
-  EXPECT_EQ(body.faces[1].vertex, (std::vector<int>{0, 2, 3}));
-  EXPECT_EQ(body.faces[1].texcoord, (std::vector<int>{-1, 2, 0}));
-  EXPECT_EQ(body.faces[1].normal, (std::vector<int>{1, 1, 0}));
+  ASSERT_EQ(body.faceCount(), 2u);
+  EXPECT_EQ(corners(body.face(0).vertex), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(corners(body.face(0).texcoord), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(corners(body.face(0).normal), (std::vector<int>{0, 0, 1}));
+  EXPECT_EQ(corners(body.face(1).vertex), (std::vector<int>{0, 2, 3}));
+  EXPECT_EQ(corners(body.face(1).texcoord), (std::vector<int>{-1, 2, 0}));
+  EXPECT_EQ(corners(body.face(1).normal), (std::vector<int>{1, 1, 0}));
   EXPECT_EQ(body.vertexArray.size(), 16u);
   EXPECT_EQ(body.normalArray.size(), 8u);
   EXPECT_EQ(body.texcoordArray.size(), 8u);
@@ -79,7 +82,7 @@ TEST_F(FullScene, MeshGeometry) {
   ASSERT_EQ(arm.texcoords.size(), 3u);  // no "vt": one (0, 0) per vertex
   EXPECT_EQ(arm.texcoords[1].u, 0.0);
   EXPECT_EQ(arm.texcoords[1].v, 0.0);
-  EXPECT_EQ(arm.faces.size(), 1u);
+  EXPECT_EQ(arm.faceCount(), 1u);
 }
 
 TEST_F(FullScene, MeshMaterial) {
@@ -399,10 +402,10 @@ TEST(SceneSections, FacesOfAnyLength) {
       " vn 0 0 1\n vn 0 0 1\n vt 0 0\n vt 0 0\n vt 0 0\n vt 0 0\n"
       " f 1/1/1 2/2/2 3/3/3 4/4/4\n f 1//1\n f 2/1/1 \n");
   const Mesh& mesh = parsed->scene->meshes[0];
-  ASSERT_EQ(mesh.faces.size(), 3u);
-  EXPECT_EQ(mesh.faces[0].vertex, (std::vector<int>{0, 1, 2, 3}));
-  EXPECT_EQ(mesh.faces[1].texcoord, (std::vector<int>{-1}));
-  EXPECT_EQ(mesh.faces[2].vertex, (std::vector<int>{1}));
+  ASSERT_EQ(mesh.faceCount(), 3u);
+  EXPECT_EQ(corners(mesh.face(0).vertex), (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(corners(mesh.face(1).texcoord), (std::vector<int>{-1}));
+  EXPECT_EQ(corners(mesh.face(2).vertex), (std::vector<int>{1}));
 }
 
 TEST(SceneSections, ActionSlots) {
@@ -621,8 +624,8 @@ TEST(SceneRejects, WhatIsKeptAroundRejectedInput) {
   EXPECT_EQ(scene.textureImages[0].pixels, (std::vector<std::uint32_t>{1, 2}));
   const Mesh& mesh = scene.meshes[0];
   // The faces with a bad corner or index are gone; the good one stays.
-  ASSERT_EQ(mesh.faces.size(), 1u);
-  EXPECT_EQ(mesh.faces[0].vertex, (std::vector<int>{0, 1}));
+  ASSERT_EQ(mesh.faceCount(), 1u);
+  EXPECT_EQ(corners(mesh.face(0).vertex), (std::vector<int>{0, 1}));
   // A rejected curve line leaves the earlier curve.
   EXPECT_EQ(evaluateCurve(mesh.curve(TranslateX), 0), 5.0);
   ASSERT_EQ(mesh.vertices[0].influences.size(), 1u);
@@ -663,7 +666,7 @@ TEST(SceneRejects, AllocationBudgets) {
 TEST(SceneRejects, FaceIndicesMayPointAheadWithinTheMesh) {
   // Faces before their vertices are fine once the mesh is complete.
   const auto parsed = parse("mesh a World\n f 1/1/1 2/2/2\n v 0 0 0\n v 1 0 0\n vn 0 0 1\n vn 1 0 0\n");
-  EXPECT_EQ(parsed->scene->meshes[0].faces.size(), 1u);
+  EXPECT_EQ(parsed->scene->meshes[0].faceCount(), 1u);
   EXPECT_TRUE(parsed->diagnostics.empty());
 }
 
@@ -672,12 +675,12 @@ TEST(SceneRejects, AnOutOfRangeTextureOrNormalIndexCostsOnlyItsCorner) {
       "mesh a World\n v 0 0 0\n v 1 0 0\n v 0 1 0\n vt 0 0\n vn 0 0 1\n"
       " f 1/1/1 2/5/1 3/1/9\n f 1/-2/1 2/1/-4 3//\n");
   const Mesh& mesh = parsed->scene->meshes[0];
-  ASSERT_EQ(mesh.faces.size(), 2u);
-  EXPECT_EQ(mesh.faces[0].vertex, (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(mesh.faces[0].texcoord, (std::vector<int>{0, -1, 0}));
-  EXPECT_EQ(mesh.faces[0].normal, (std::vector<int>{0, 0, -1}));
-  EXPECT_EQ(mesh.faces[1].texcoord, (std::vector<int>{-1, 0, -1}));
-  EXPECT_EQ(mesh.faces[1].normal, (std::vector<int>{0, -1, -1}));
+  ASSERT_EQ(mesh.faceCount(), 2u);
+  EXPECT_EQ(corners(mesh.face(0).vertex), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(corners(mesh.face(0).texcoord), (std::vector<int>{0, -1, 0}));
+  EXPECT_EQ(corners(mesh.face(0).normal), (std::vector<int>{0, 0, -1}));
+  EXPECT_EQ(corners(mesh.face(1).texcoord), (std::vector<int>{-1, 0, -1}));
+  EXPECT_EQ(corners(mesh.face(1).normal), (std::vector<int>{0, -1, -1}));
   ASSERT_EQ(parsed->diagnostics.size(), 4u);
   // Negative indices are seen as the line is read, those past the end once
   // the mesh is complete.

@@ -125,7 +125,8 @@ void expectConsistent(const Scene& scene) {
   };
   for (const Mesh& mesh : scene.meshes) {
     checkNode(mesh, meshCount);
-    for (const MeshFace& face : mesh.faces) {
+    for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+      const FaceView face = mesh.face(f);
       ASSERT_EQ(face.vertex.size(), face.texcoord.size());
       ASSERT_EQ(face.vertex.size(), face.normal.size());
       for (std::size_t c = 0; c < face.vertex.size(); ++c) {

@@ -207,7 +207,7 @@ void writeMesh(JsonWriter& json, const Mesh& mesh, const DumpOptions& options) {
   json.key("texcoords");
   json.integer(static_cast<long long>(mesh.texcoords.size()));
   json.key("faces");
-  json.integer(static_cast<long long>(mesh.faces.size()));
+  json.integer(static_cast<long long>(mesh.faceCount()));
   json.key("colors");
   json.integer(static_cast<long long>(mesh.colors.size()));
   json.key("displayMode");
@@ -260,7 +260,8 @@ void writeMesh(JsonWriter& json, const Mesh& mesh, const DumpOptions& options) {
     writePositions(json, "normalList", mesh.normals);
     json.key("faceList");
     json.beginArray();
-    for (const MeshFace& face : mesh.faces) {
+    for (std::size_t f = 0; f < mesh.faceCount(); ++f) {
+      const FaceView face = mesh.face(f);
       json.beginArray();
       for (std::size_t c = 0; c < face.vertex.size(); ++c) {
         json.beginArray();

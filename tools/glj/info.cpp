@@ -18,7 +18,7 @@ int runInfo(const std::vector<std::string>& args) {
   std::size_t vertices = 0, faces = 0;
   for (const Mesh& mesh : scene->meshes) {
     vertices += mesh.vertices.size();
-    faces += mesh.faces.size();
+    faces += mesh.faceCount();
   }
   std::size_t actions = 0, messages = 0;
   for (const Action& action : scene->actions) {
