@@ -68,8 +68,8 @@ Scene makeSkinnedScene(int vertexCount) {
   for (int r = 0; r + 1 < rows; ++r) {
     for (int c = 0; c + 1 < columns; ++c) {
       const int a = r * columns + c, b = a + 1, d = a + columns, e = d + 1;
-      mesh.faces.push_back(MeshFace{{a, b, e}, {a, b, e}, {0, 0, 0}});
-      mesh.faces.push_back(MeshFace{{a, e, d}, {a, e, d}, {0, 0, 0}});
+      mesh.addFace({a, b, e}, {a, b, e}, {0, 0, 0});
+      mesh.addFace({a, e, d}, {a, e, d}, {0, 0, 0});
     }
   }
   scene.meshes.push_back(std::move(mesh));

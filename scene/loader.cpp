@@ -155,6 +155,7 @@ struct SceneBuilder::State {
   std::vector<int> influenceList;
   std::vector<double> weights;  // reused by "weight" lines
   std::vector<int> cornerParts;  // reused by "f" lines: v, t, n per corner
+  std::vector<int> cornerVertex, cornerTexcoord, cornerNormal;  // the same, split
   NameIndex meshNames, jointNames;
   std::int64_t texturePixels = 0;
   std::int64_t bakedEntries = 0;
@@ -178,6 +179,18 @@ struct SceneBuilder::State {
     if (list.size() < list.capacity() || list.size() < 4096 || !reader) return;
     const std::size_t run = reader->countRun(prefix, std::size_t{1} << 26);
     list.reserve(list.size() + 1 + std::max(run, list.size()));
+  }
+
+  // The same for faces: the run of face lines ahead times the corners per
+  // face so far, but no more corners than the rest of the text can hold
+  // (each takes at least two bytes, its two '/').
+  void makeRoomForFaces(Mesh& target, std::size_t corners) {
+    const std::size_t faces = target.faceCount();
+    if (faces < 4096 || !reader || target.hasFaceRoom(corners)) return;
+    const std::size_t run = reader->countRun(" f ", std::size_t{1} << 26);
+    const std::size_t more = 1 + std::max(run, faces);
+    const std::size_t perFace = (target.cornerCount() + faces - 1) / faces;
+    target.reserveFaces(more, corners + std::min(more * perFace, reader->remainingBytes() / 2));
   }
 
   void report(std::string text) { reportAt(line, std::move(text)); }
@@ -564,8 +577,8 @@ void SceneBuilder::State::meshAttribute(std::string_view key, LineTokenizer& tok
 }
 
 void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
-  // Corners gather in a reused list first, so a face costs exactly its three
-  // index lists.
+  // Corners gather in a reused list first: a face line with a bad corner
+  // adds nothing.
   cornerParts.clear();
   bool beyond = false;
   while (tokens.hasToken()) {
@@ -591,18 +604,18 @@ void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
       cornerParts.push_back(static_cast<int>(parts[i]));
     }
   }
-  if (beyond) pendingFaces.push_back({mesh, target.faces.size(), line});
-  makeRoom(target.faces, " f ");
-  MeshFace& face = target.faces.emplace_back();
+  if (beyond) pendingFaces.push_back({mesh, target.faceCount(), line});
   const std::size_t corners = cornerParts.size() / 3;
-  face.vertex.reserve(corners);
-  face.texcoord.reserve(corners);
-  face.normal.reserve(corners);
+  makeRoomForFaces(target, corners);
+  cornerVertex.resize(corners);
+  cornerTexcoord.resize(corners);
+  cornerNormal.resize(corners);
   for (std::size_t c = 0; c < corners; ++c) {
-    face.vertex.push_back(cornerParts[3 * c]);
-    face.texcoord.push_back(cornerParts[3 * c + 1]);
-    face.normal.push_back(cornerParts[3 * c + 2]);
+    cornerVertex[c] = cornerParts[3 * c];
+    cornerTexcoord[c] = cornerParts[3 * c + 1];
+    cornerNormal[c] = cornerParts[3 * c + 2];
   }
+  target.addFace(cornerVertex, cornerTexcoord, cornerNormal);
 }
 
 void SceneBuilder::State::jointAttribute(std::string_view key, LineTokenizer& tokens) {
@@ -771,7 +784,7 @@ void SceneBuilder::State::checkFaces() {
   std::vector<std::vector<std::size_t>> dropped(scene.meshes.size());
   for (const PendingFace& pending : pendingFaces) {
     Mesh& target = scene.meshes[pending.mesh];
-    MeshFace& face = target.faces[pending.face];
+    const FaceEdit face = target.editFace(pending.face);
     const bool vertexBeyond =
         std::any_of(face.vertex.begin(), face.vertex.end(), [&](int index) {
           return index >= 0 && static_cast<std::size_t>(index) >= target.vertices.size();
@@ -781,10 +794,10 @@ void SceneBuilder::State::checkFaces() {
       dropped[pending.mesh].push_back(pending.face);
       continue;
     }
-    std::vector<int>* const lists[3] = {nullptr, &face.texcoord, &face.normal};
+    const std::span<int> lists[3] = {{}, face.texcoord, face.normal};
     const std::size_t sizes[3] = {0, target.texcoords.size(), target.normals.size()};
     for (int part = 1; part < 3; ++part) {
-      for (int& index : *lists[part]) {
+      for (int& index : lists[part]) {
         if (index < 0 || static_cast<std::size_t>(index) < sizes[part]) continue;
         reportAt(pending.line, std::string(kCornerPartNames[part]) + " index " +
                                    std::to_string(std::int64_t{index} + 1) +
@@ -794,18 +807,7 @@ void SceneBuilder::State::checkFaces() {
     }
   }
   for (std::size_t m = 0; m < dropped.size(); ++m) {
-    if (dropped[m].empty()) continue;
-    std::vector<MeshFace>& faces = scene.meshes[m].faces;
-    std::size_t out = 0, next = 0;
-    for (std::size_t i = 0; i < faces.size(); ++i) {
-      if (next < dropped[m].size() && dropped[m][next] == i) {
-        ++next;
-        continue;
-      }
-      if (out != i) faces[out] = std::move(faces[i]);
-      ++out;
-    }
-    faces.resize(out);
+    if (!dropped[m].empty()) scene.meshes[m].removeFaces(dropped[m]);
   }
   pendingFaces.clear();
 }
@@ -828,7 +830,8 @@ void SceneBuilder::State::finish(const LoadOptions& options) {
     // Normals follow the skinning of the vertex they are paired with, the
     // last pairing winning.
     m.normalSkinVertex.assign(m.normals.size(), -1);
-    for (const MeshFace& face : m.faces) {
+    for (std::size_t f = 0; f < m.faceCount(); ++f) {
+      const FaceView face = m.face(f);
       for (std::size_t c = 0; c < face.vertex.size(); ++c) {
         const int v = face.vertex[c];
         const int n = face.normal[c];

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,17 +33,15 @@ struct MeshVertex {
   std::vector<SkinInfluence> influences;  // empty: not skinned
 };
 
-// One polygon: equal-length lists, one entry per corner, 0-based, -1 where the
-// file left a part empty.
-struct MeshFace {
-  std::vector<int> vertex;
-  std::vector<int> texcoord;
-  std::vector<int> normal;
-};
-
-// One face's corner lists as stored in its mesh.
+// One polygon's corner lists as stored in its mesh: equal lengths, one entry
+// per corner, 0-based, -1 where the file left a part empty.
 struct FaceView {
   std::span<const int> vertex, texcoord, normal;
+};
+
+// The same, writable in place (the corner count is fixed once added).
+struct FaceEdit {
+  std::span<int> vertex, texcoord, normal;
 };
 
 struct TexCoord {
@@ -73,14 +73,43 @@ struct Mesh : SceneNode {
   std::vector<MeshVertex> vertices;
   std::vector<MeshVertex> normals;
   std::vector<TexCoord> texcoords;
-  std::vector<MeshFace> faces;
   std::vector<VertexColor> colors;  // position i belongs to vertex i
 
-  std::size_t faceCount() const { return faces.size(); }
+  std::size_t faceCount() const { return faceStart_.size() - 1; }
+  std::size_t cornerCount() const { return faceVertex_.size(); }
   FaceView face(std::size_t f) const {
-    const MeshFace& stored = faces[f];
-    return {stored.vertex, stored.texcoord, stored.normal};
+    const std::size_t at = faceStart_[f], n = faceStart_[f + 1] - at;
+    return {{faceVertex_.data() + at, n}, {faceTexcoord_.data() + at, n},
+            {faceNormal_.data() + at, n}};
   }
+  FaceEdit editFace(std::size_t f) {
+    const std::size_t at = faceStart_[f], n = faceStart_[f + 1] - at;
+    return {{faceVertex_.data() + at, n}, {faceTexcoord_.data() + at, n},
+            {faceNormal_.data() + at, n}};
+  }
+  // Appends a face with one corner per vertex entry; a texture-coordinate or
+  // normal list shorter than that reads as -1 for the missing corners, and
+  // entries beyond it are dropped (they belong to no corner).
+  void addFace(std::span<const int> vertex, std::span<const int> texcoord,
+               std::span<const int> normal);
+  void addFace(std::initializer_list<int> vertex, std::initializer_list<int> texcoord,
+               std::initializer_list<int> normal) {
+    addFace(std::span<const int>(vertex.begin(), vertex.size()),
+            std::span<const int>(texcoord.begin(), texcoord.size()),
+            std::span<const int>(normal.begin(), normal.size()));
+  }
+  // Room for this many more faces and corners, so that a long run of faces
+  // grows its lists once.
+  void reserveFaces(std::size_t faces, std::size_t corners);
+  bool hasFaceRoom(std::size_t corners) const {
+    return faceStart_.size() < faceStart_.capacity() &&
+           faceVertex_.capacity() - faceVertex_.size() >= corners;
+  }
+  // Drops the faces at the given ascending positions, keeping the order of the rest.
+  void removeFaces(std::span<const std::size_t> ascending);
+  void clearFaces();
+  // Heap bytes held by the face lists.
+  std::size_t faceBytes() const;
 
   std::uint8_t displayMode = kDrawn;
   std::uint8_t unpickable = 0;  // 1 for the bounding-box mesh "BBX"
@@ -116,6 +145,13 @@ struct Mesh : SceneNode {
   std::vector<int> normalSkinVertex;
   // The influences normal i shares with its vertex; empty when it has none.
   const std::vector<SkinInfluence>& normalInfluences(std::size_t normal) const;
+
+ private:
+  // Faces flat: face f's corners are entries faceStart_[f] .. faceStart_[f+1]
+  // of each corner list. One list per part instead of three small vectors
+  // per face: a face then costs its indices and one offset, no allocation.
+  std::vector<std::uint32_t> faceStart_{0};
+  std::vector<int> faceVertex_, faceTexcoord_, faceNormal_;
 };
 
 struct Joint : SceneNode {

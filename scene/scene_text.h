@@ -104,6 +104,8 @@ class SceneLineReader {
   // A size hint for the lists: how many of the lines that follow, up to
   // `limit`, begin with `prefix` without a break. 0 for scrambled text.
   std::size_t countRun(std::string_view prefix, std::size_t limit) const;
+  // Bytes after the line just read.
+  std::size_t remainingBytes() const { return text_.size() - pos_; }
 
  private:
   std::span<const char> text_;

@@ -192,7 +192,7 @@ TEST_F(RenderTest, OutlineShowsAroundTheMesh) {
     n.deformed = {x, y, 0, 1};
     mesh.normals.push_back(n);
   }
-  mesh.faces[0].normal = {0, 1, 2, 3};
+  for (int corner = 0; corner < 4; ++corner) mesh.editFace(0).normal[corner] = corner;
   scene.meshes.push_back(mesh);
   const FrameView frame = draw();
   EXPECT_EQ(frame.rgbaAt(px(0), py(0)), (Rgba{255, 255, 255, 255}));
@@ -203,7 +203,7 @@ TEST_F(RenderTest, OutlineShowsAroundTheMesh) {
 TEST_F(RenderTest, BackFacesAreCulledOnlyForSingleSidedMeshes) {
   Mesh mesh = quad("back", -20, -20, 20, 20);
   mesh.color = {1, 0, 0, 1};
-  std::swap(mesh.faces[0].vertex[1], mesh.faces[0].vertex[3]);  // clockwise: facing away
+  std::swap(mesh.editFace(0).vertex[1], mesh.editFace(0).vertex[3]);  // clockwise: facing away
   scene.meshes.push_back(mesh);
   EXPECT_EQ(rgbaAt(0, 0), (Rgba{255, 0, 0, 255}));
   scene.meshes[0].doubleSided = 0;
@@ -213,10 +213,9 @@ TEST_F(RenderTest, BackFacesAreCulledOnlyForSingleSidedMeshes) {
 TEST_F(RenderTest, FaceIndicesOutsideTheirListsAreSkipped) {
   Mesh mesh = quad("broken", -20, -20, 20, 20);
   mesh.color = {1, 1, 0, 1};
-  mesh.faces[0].vertex.push_back(99);
-  mesh.faces[0].texcoord = {0, 1, -1, 42, 7};
-  mesh.faces[0].normal = {0, 5, 0};  // shorter than the corner list
-  mesh.faces.push_back(MeshFace{{-3, 1000}, {0, 0}, {0, 0}});
+  mesh.clearFaces();
+  mesh.addFace({0, 1, 2, 3, 99}, {0, 1, -1, 42, 7}, {0, 5, 0});  // normals short of the corners
+  mesh.addFace({-3, 1000}, {0, 0}, {0, 0});
   mesh.colors = {VertexColor{-1, 0, 0, 1}};  // fewer colours than vertices
   scene.meshes.push_back(mesh);
   EXPECT_EQ(rgbaAt(0, 0), (Rgba{255, 255, 0, 255}));
@@ -522,8 +521,8 @@ TEST_F(TextureTest, AFrameDrawsTheSameWhateverStateTheContextWasLeftIn) {
     mesh.cosinePower = 8;
     mesh.colors.assign(4, VertexColor{0.9, 0.6, 0.3, 1});
     mesh.normals[0].deformed = {0, 0.5, 2, 1};  // not of unit length
-    mesh.faces[0].normal[0] = 7;
-    mesh.faces[0].texcoord[0] = 7;
+    mesh.editFace(0).normal[0] = 7;
+    mesh.editFace(0).texcoord[0] = 7;
     Light light;
     light.type = kLightDirectional;
     light.color = {0.3f, 0.3f, 0.3f, 0};  // nothing saturates

@@ -36,7 +36,7 @@ inline Mesh quad(const std::string& name, double x0, double y0, double x1, doubl
   normal.deformed = {0, 0, 1, 1};
   normal.base = normal.deformed;
   mesh.normals.push_back(normal);
-  mesh.faces.push_back(MeshFace{{0, 1, 2, 3}, {0, 1, 2, 3}, {0, 0, 0, 0}});
+  mesh.addFace({0, 1, 2, 3}, {0, 1, 2, 3}, {0, 0, 0, 0});
   return mesh;
 }
 
