@@ -1,7 +1,9 @@
 // The frame routine and the mesh drawing of both passes.
 #include "render/frame.h"
 
+#define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include "anim/player.h"
 #include "anim/pose.h"
@@ -79,10 +81,10 @@ void drawOutline(const Mesh& mesh) {
   glDepthMask(GL_TRUE);
 }
 
-// The material colour of the visible pass; returns the alphaGain factor that
-// also scales the vertex colours' alpha.
-double applyMaterial(const Mesh& mesh, int f) {
-  Color4f color = mesh.color;
+// The material colour of the visible pass, also left in `color`; returns the
+// alphaGain factor that also scales the vertex colours' alpha.
+double applyMaterial(const Mesh& mesh, int f, Color4f& color) {
+  color = mesh.color;
   const double d = mesh.diffuse ? evaluateCurve(*mesh.diffuse, f) : 0.0;
   if (mesh.colorR) color[0] = static_cast<float>(evaluateCurve(*mesh.colorR, f) * d);
   if (mesh.colorG) color[1] = static_cast<float>(evaluateCurve(*mesh.colorG, f) * d);
@@ -143,9 +145,22 @@ void drawMeshes(RenderState& state, Scene& scene, PlayerClock& clock, std::int32
   glDisable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);
 
+  const bool arrays = state.geometry == GeometryPath::Arrays;
   for (std::size_t i = 0; i < scene.meshes.size(); ++i) {
     const Mesh& mesh = scene.meshes[i];
-    if (state.flags.guide) drawGuide(mesh);
+    // Gathered at most once per mesh and pass, and only for a mesh drawn.
+    MeshArrays* gathered = nullptr;
+    const auto meshArrays = [&]() -> MeshArrays& {
+      if (!gathered) gathered = &prepareMeshArrays(mesh, i, state.meshArrays);
+      return *gathered;
+    };
+    if (state.flags.guide) {
+      if (arrays) {
+        drawGuideArrays(meshArrays());
+      } else {
+        drawGuide(mesh);
+      }
+    }
 
     if (!pickPass && mesh.displayMode == kPickOnly) continue;
     if (pickPass && mesh.displayMode == kDrawn) continue;
@@ -159,11 +174,19 @@ void drawMeshes(RenderState& state, Scene& scene, PlayerClock& clock, std::int32
       } else {
         glEnable(GL_CULL_FACE);
       }
-      if (!pickPass && mesh.edgeLevel > 0.0) drawOutline(mesh);
-      if (!pickPass && state.flags.light) glEnable(GL_LIGHTING);
+      if (!pickPass && mesh.edgeLevel > 0.0) {
+        if (arrays) {
+          drawOutlineArrays(mesh, meshArrays());
+        } else {
+          drawOutline(mesh);
+        }
+      }
+      const bool lit = !pickPass && state.flags.light;
+      if (lit) glEnable(GL_LIGHTING);
       glEnable(GL_DEPTH_TEST);
       glColor3f(0.5f, 0.5f, 0.5f);
 
+      bool textured = false;
       if (!pickPass && state.flags.texture) {
         if (const GLuint name = textureOf(state, scene, mesh)) {
           glEnable(GL_TEXTURE_2D);
@@ -171,17 +194,27 @@ void drawMeshes(RenderState& state, Scene& scene, PlayerClock& clock, std::int32
           const GLint filter = mesh.texFilter > 0 ? GL_LINEAR : GL_NEAREST;
           glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
           glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+          textured = true;
         }
       }
-      double alphaFactor = 1.0;
       if (pickPass) {
         const auto color = pickColor(static_cast<int>(i));
         glColor3ub(static_cast<GLubyte>(color[0]), static_cast<GLubyte>(color[1]),
                    static_cast<GLubyte>(color[2]));
+        if (arrays) {
+          drawPickArrays(meshArrays());
+        } else {
+          drawFaces(mesh, true, 1.0);
+        }
       } else {
-        alphaFactor = applyMaterial(mesh, f);
+        SurfaceLook look{lit, textured, {}, 1.0};
+        look.alphaFactor = applyMaterial(mesh, f, look.material);
+        if (arrays) {
+          drawSurfaceArrays(mesh, meshArrays(), look);
+        } else {
+          drawFaces(mesh, false, look.alphaFactor);
+        }
       }
-      drawFaces(mesh, pickPass, alphaFactor);
     }
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
@@ -288,6 +321,15 @@ void setupRenderState(const RenderState& state) {
   glMatrixMode(GL_TEXTURE);
   glLoadIdentity();
   glMatrixMode(GL_MODELVIEW);
+
+  // Geometry comes from client memory, never from buffer objects.
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  for (const GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY,
+                             GL_TEXTURE_COORD_ARRAY, GL_INDEX_ARRAY, GL_EDGE_FLAG_ARRAY,
+                             GL_FOG_COORD_ARRAY, GL_SECONDARY_COLOR_ARRAY}) {
+    glDisableClientState(array);
+  }
 
   // A corner without a usable normal or texture coordinate takes the current
   // one: the same at the start of every frame.

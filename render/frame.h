@@ -2,8 +2,10 @@
 // pose, deformation, drawing and presentation.
 //
 // What the renderer does, and what it leaves out:
-// - Fixed-function OpenGL 1.x in immediate mode, one glBegin per face, double
-//   precision vertices; no vertex arrays, buffers or shaders.
+// - Fixed-function OpenGL, double precision vertices, no buffers or shaders.
+//   Geometry goes as client-side arrays, one draw per mesh and pass
+//   (render/mesh_arrays.h); the per-face immediate path is kept as the
+//   reference they are checked against (RenderState::geometry).
 // - Deformation on the CPU (render/deform.h): blend shapes, then skinning of
 //   positions. Normals are not skinned: lighting uses the file's normals.
 // - setupRenderState sets every GL state a frame relies on, at the start of

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "render/deform.h"
+#include "render/mesh_arrays.h"
 
 namespace vashel {
 
@@ -46,6 +47,10 @@ inline constexpr int kGlyphCount = 255;
 
 enum PickState { kNoPick = 0, kPickToPlay = 1, kPickToSelect = 2 };
 
+// How mesh geometry reaches GL. Both draw the same pixels; the per-face path
+// stays as the reference the arrays are checked against.
+enum class GeometryPath { Arrays, PerFace };
+
 struct RenderState {
   // Render size in pixels, fixed for the lifetime of the GL context.
   int windowWidth = 240;
@@ -72,6 +77,8 @@ struct RenderState {
   unsigned readBuffer = 0x0405;  // GL_BACK; an FBO target reads its attachment
 
   DeformTables deform;
+  GeometryPath geometry = GeometryPath::Arrays;
+  MeshArrayCache meshArrays;
 
   // The read-back frame: windowWidth x windowHeight pixels, bytes blue, green,
   // red, alpha, bottom row first; colour already scaled by alpha.

@@ -591,6 +591,12 @@ TEST_F(TextureTest, AFrameDrawsTheSameWhateverStateTheContextWasLeftIn) {
        }},
       {"faces", [] { glCullFace(GL_FRONT); glFrontFace(GL_CW); glShadeModel(GL_FLAT); }},
       {"normalize", [] { glDisable(GL_NORMALIZE); }},
+      {"a colour array left enabled",
+       [] {
+         static const GLfloat transparent[4096] = {};
+         glColorPointer(4, GL_FLOAT, 0, transparent);
+         glEnableClientState(GL_COLOR_ARRAY);
+       }},
   };
   for (const auto& [name, dirty] : dirt) {
     prepare();

@@ -1,0 +1,274 @@
+// Corner lists, per-frame gathering and the array draws of every pass.
+#include "render/mesh_arrays.h"
+
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <type_traits>
+
+namespace vashel {
+namespace {
+
+static_assert(std::is_same_v<GLint, std::int32_t> && std::is_same_v<GLsizei, std::int32_t>,
+              "face runs are handed to GL as they are");
+
+bool inRange(int index, std::size_t size) {
+  return index >= 0 && static_cast<std::size_t>(index) < size;
+}
+
+int cornerIndex(std::span<const int> list, std::size_t corner) {
+  return corner < list.size() ? list[corner] : -1;
+}
+
+// Working positions exist for every vertex once the deformation tables are
+// baked, and for none before.
+std::size_t usableVertexCount(const Mesh& mesh) {
+  return mesh.vertexArray.size() >= 4 * mesh.vertices.size() ? mesh.vertices.size() : 0;
+}
+
+bool shapeMatches(const Mesh& mesh, const MeshArrays& a) {
+  return a.built && a.vertexCount == mesh.vertices.size() &&
+         a.usableVertices == usableVertexCount(mesh) && a.faceCount == mesh.faceCount() &&
+         a.normalCount == mesh.normals.size() && a.texcoordCount == mesh.texcoords.size();
+}
+
+void buildCorners(const Mesh& mesh, MeshArrays& a) {
+  a.vertexCount = mesh.vertices.size();
+  a.usableVertices = usableVertexCount(mesh);
+  a.faceCount = mesh.faceCount();
+  a.normalCount = mesh.normals.size();
+  a.texcoordCount = mesh.texcoords.size();
+  a.cornerVertex.clear();
+  a.cornerNormal.clear();
+  a.cornerTexcoord.clear();
+  a.drawnNormal.clear();
+  a.drawnTexcoord.clear();
+  a.triangles.clear();
+  a.faceFirst.clear();
+  a.faceCorners.clear();
+
+  std::int32_t carriedNormal = -1, carriedTexcoord = -1;
+  for (std::size_t f = 0; f < a.faceCount; ++f) {
+    const FaceView face = mesh.face(f);
+    const auto first = static_cast<std::uint32_t>(a.cornerVertex.size());
+    for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
+      const int v = face.vertex[corner];
+      if (!inRange(v, a.usableVertices)) continue;
+      int n = cornerIndex(face.normal, corner);
+      if (!inRange(n, a.normalCount)) n = -1;
+      int t = cornerIndex(face.texcoord, corner);
+      if (!inRange(t, a.texcoordCount)) t = -1;
+      if (n >= 0) carriedNormal = n;
+      if (t >= 0) carriedTexcoord = t;
+      a.cornerVertex.push_back(static_cast<std::uint32_t>(v));
+      a.cornerNormal.push_back(n);
+      a.cornerTexcoord.push_back(t);
+      a.drawnNormal.push_back(carriedNormal);
+      a.drawnTexcoord.push_back(carriedTexcoord);
+    }
+    const auto count = static_cast<std::uint32_t>(a.cornerVertex.size()) - first;
+    a.faceFirst.push_back(static_cast<std::int32_t>(first));
+    a.faceCorners.push_back(static_cast<std::int32_t>(count));
+    // The order llvmpipe splits a polygon in: corners i+1, i+2, then the
+    // first (its provoking vertex comes last), so that every triangle is the
+    // one the per-face path drew.
+    for (std::uint32_t i = 0; i + 2 < count; ++i) {
+      a.triangles.push_back(first + i + 1);
+      a.triangles.push_back(first + i + 2);
+      a.triangles.push_back(first);
+    }
+  }
+  const std::size_t corners = a.cornerVertex.size();
+  a.positions.resize(3 * corners);
+  a.outline.clear();
+  a.normals.clear();
+  a.texcoords.clear();
+  a.colors.clear();
+  a.built = true;
+}
+
+// The last corner's own attribute index, or -1 when no corner had one: what
+// the per-face path left as the current value.
+int lastOwn(const std::vector<std::int32_t>& drawn) { return drawn.empty() ? -1 : drawn.back(); }
+
+void drawTriangles(const MeshArrays& a) {
+  glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(a.triangles.size()), GL_UNSIGNED_INT,
+                 a.triangles.data());
+}
+
+}  // namespace
+
+MeshArrays& prepareMeshArrays(const Mesh& mesh, std::size_t index, MeshArrayCache& cache) {
+  if (index >= cache.meshes.size()) cache.meshes.resize(index + 1);
+  MeshArrays& a = cache.meshes[index];
+  if (!shapeMatches(mesh, a)) buildCorners(mesh, a);
+  double* out = a.positions.data();
+  for (const std::uint32_t v : a.cornerVertex) {
+    const double* p = &mesh.vertexArray[4 * static_cast<std::size_t>(v)];
+    out[0] = p[0];
+    out[1] = p[1];
+    out[2] = p[2];
+    out += 3;
+  }
+  return a;
+}
+
+void drawGuideArrays(const MeshArrays& a) {
+  glColor3f(1.0f, 1.0f, 1.0f);
+  if (a.cornerVertex.empty()) return;
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_DOUBLE, 0, a.positions.data());
+  glMultiDrawArrays(GL_LINE_LOOP, a.faceFirst.data(), a.faceCorners.data(),
+                    static_cast<GLsizei>(a.faceFirst.size()));
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+void drawOutlineArrays(const Mesh& mesh, MeshArrays& a) {
+  glDepthMask(GL_FALSE);
+  glColor3f(0.2f, 0.2f, 0.2f);
+  const std::size_t corners = a.cornerVertex.size();
+  if (!a.triangles.empty()) {
+    // Same arithmetic as one corner at a time: position + edgeLevel x normal
+    // in doubles, the position alone where the corner has no normal.
+    a.outline.resize(3 * corners);
+    const double e = mesh.edgeLevel;
+    for (std::size_t c = 0; c < corners; ++c) {
+      const double* p = &a.positions[3 * c];
+      double* out = &a.outline[3 * c];
+      const int n = a.cornerNormal[c];
+      if (n >= 0) {
+        const Vec4& normal = mesh.normals[static_cast<std::size_t>(n)].deformed;
+        out[0] = p[0] + e * normal[0];
+        out[1] = p[1] + e * normal[1];
+        out[2] = p[2] + e * normal[2];
+      } else {
+        out[0] = p[0];
+        out[1] = p[1];
+        out[2] = p[2];
+      }
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_DOUBLE, 0, a.outline.data());
+    drawTriangles(a);
+    glDisableClientState(GL_VERTEX_ARRAY);
+  }
+  glDepthMask(GL_TRUE);
+}
+
+void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look) {
+  const std::size_t corners = a.cornerVertex.size();
+  // Colours matter only unlit (no colour material), normals only lit, texture
+  // coordinates only with a texture; the rest need only their end values.
+  const bool vertexColors = !mesh.colors.empty();
+  const bool sendColors = vertexColors && !look.lit && !a.triangles.empty();
+  const bool sendNormals = look.lit && !a.triangles.empty();
+  const bool sendTexcoords = look.textured && !a.triangles.empty();
+
+  // The current normal and texture coordinate, for corners before the
+  // mesh's first own one.
+  GLfloat currentNormal[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+  GLfloat currentTexcoord[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+  const bool normalFromBefore = sendNormals && a.drawnNormal.front() < 0;
+  const bool texcoordFromBefore = sendTexcoords && a.drawnTexcoord.front() < 0;
+  if (normalFromBefore) glGetFloatv(GL_CURRENT_NORMAL, currentNormal);
+  if (texcoordFromBefore) glGetFloatv(GL_CURRENT_TEXTURE_COORDS, currentTexcoord);
+
+  if (sendNormals) {
+    const GLfloat* current = currentNormal;
+    a.normals.resize(3 * corners);
+    for (std::size_t c = 0; c < corners; ++c) {
+      const int n = a.drawnNormal[c];
+      double* out = &a.normals[3 * c];
+      if (n >= 0) {
+        const Vec4& normal = mesh.normals[static_cast<std::size_t>(n)].deformed;
+        out[0] = normal[0];
+        out[1] = normal[1];
+        out[2] = normal[2];
+      } else {
+        out[0] = current[0];
+        out[1] = current[1];
+        out[2] = current[2];
+      }
+    }
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glNormalPointer(GL_DOUBLE, 0, a.normals.data());
+  }
+  if (sendTexcoords) {
+    const GLfloat* current = currentTexcoord;
+    a.texcoords.resize(2 * corners);
+    for (std::size_t c = 0; c < corners; ++c) {
+      const int t = a.drawnTexcoord[c];
+      double* out = &a.texcoords[2 * c];
+      if (t >= 0) {
+        out[0] = mesh.texcoords[static_cast<std::size_t>(t)].u;
+        out[1] = mesh.texcoords[static_cast<std::size_t>(t)].v;
+      } else {
+        out[0] = current[0];
+        out[1] = current[1];
+      }
+    }
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_DOUBLE, 0, a.texcoords.data());
+  }
+  std::array<float, 4> lastColor = look.material;
+  if (vertexColors) {
+    if (sendColors) a.colors.resize(4 * corners);
+    for (std::size_t c = 0; c < corners; ++c) {
+      const std::uint32_t v = a.cornerVertex[c];
+      if (v < mesh.colors.size() && mesh.colors[v].r >= 0.0) {
+        const VertexColor& color = mesh.colors[v];
+        lastColor = {static_cast<float>(color.r), static_cast<float>(color.g),
+                     static_cast<float>(color.b), static_cast<float>(look.alphaFactor * color.a)};
+      }
+      if (sendColors) {
+        float* out = &a.colors[4 * c];
+        out[0] = lastColor[0];
+        out[1] = lastColor[1];
+        out[2] = lastColor[2];
+        out[3] = lastColor[3];
+      }
+    }
+    if (sendColors) {
+      glEnableClientState(GL_COLOR_ARRAY);
+      glColorPointer(4, GL_FLOAT, 0, a.colors.data());
+    }
+  }
+
+  if (!a.triangles.empty()) {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_DOUBLE, 0, a.positions.data());
+    drawTriangles(a);
+  }
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  glDisableClientState(GL_COLOR_ARRAY);
+
+  // The current values as the per-face path leaves them: later corners
+  // without a normal or texture coordinate of their own take these. An
+  // enabled array leaves its current value undefined, so a mesh without any
+  // puts back the one it started from.
+  if (const int n = lastOwn(a.drawnNormal); n >= 0) {
+    glNormal3dv(mesh.normals[static_cast<std::size_t>(n)].deformed.data());
+  } else if (normalFromBefore) {
+    glNormal3fv(currentNormal);
+  }
+  if (const int t = lastOwn(a.drawnTexcoord); t >= 0) {
+    glTexCoord2d(mesh.texcoords[static_cast<std::size_t>(t)].u,
+                 mesh.texcoords[static_cast<std::size_t>(t)].v);
+  } else if (texcoordFromBefore) {
+    glTexCoord4fv(currentTexcoord);
+  }
+  if (vertexColors) glColor4fv(lastColor.data());
+}
+
+void drawPickArrays(const MeshArrays& a) {
+  if (a.triangles.empty()) return;
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glVertexPointer(3, GL_DOUBLE, 0, a.positions.data());
+  drawTriangles(a);
+  glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+}  // namespace vashel
