@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "anim/balloon_port.h"
 #include "platform/codepage.h"
 #include "scene/curve.h"
 #include "xml/xml.h"
@@ -69,50 +70,68 @@ std::string printable(std::string_view cp932) {
 
 const char* orDash(const std::string& name) { return name.empty() ? "-" : name.c_str(); }
 
-// The balloon without windows: it prints each message it is given and keeps
-// the balloon timer, which never stops once started. What shows when is the
-// player's decision.
-class PrintingBalloon final : public BalloonPort {
+// The balloon's windows without a screen: fixed metrics, and each page
+// printed when it is drawn, so that the output says what the screen would
+// show. The balloon timer never stops once started.
+class PrintingWindows final : public BalloonWindows, public TextMeasure {
  public:
-  PrintingBalloon(const SimClock& clock, std::FILE* out) : clock_(clock), out_(out) {}
+  PrintingWindows(const SimClock& clock, std::FILE* out) : clock_(clock), out_(out) {}
 
-  void showText(std::string_view text, int seconds, std::string_view, std::string_view) override {
-    restartTimer();
-    // Plain texts lose their trailing white space in the balloon.
-    while (!text.empty() && std::string_view(" \t\r\n").find(text.back()) != std::string_view::npos) {
-      text.remove_suffix(1);
-    }
-    print(seconds, text);
+  TextMeasure& measure() override { return *this; }
+  TextExtent extent(BalloonFont, std::string_view line) override {
+    return {static_cast<int>(line.size()) * 6, 12};
   }
-  void showEntry(std::string_view text, int displayMs) override {
-    restartTimer();
-    print(displayMs / 1000.0, text);
+  void place(const BalloonPlacement&) override {}
+  void draw(const BalloonPicture& picture) override {
+    std::fprintf(out_, "%.3f balloon %g %s\n", clock_.simMs / 1000.0, seconds,
+                 printable(picture.page).c_str());
   }
   void hide() override {}
-  void layout(int) override {}
+  void restartTimer() override { timerDue = clock_.simMs + kBalloonTimerMs; }
 
-  void restartTimer() { timerDue = clock_.simMs + kBalloonTimerMs; }
-
+  double seconds = 0;  // display time of the message being shown
   std::optional<std::int64_t> timerDue;
 
  private:
-  void print(double seconds, std::string_view text) {
-    std::fprintf(out_, "%.3f balloon %g %s\n", clock_.simMs / 1000.0, seconds,
-                 printable(text).c_str());
-  }
-
   const SimClock& clock_;
   std::FILE* out_;
+};
+
+// Notes each message's display time for the printed lines.
+class PrintingBalloon final : public BalloonLogicPort {
+ public:
+  PrintingBalloon(Player& player, Balloon& balloon, PrintingWindows& windows)
+      : BalloonLogicPort(player, balloon), windows_(windows) {}
+
+  void showText(std::string_view text, int seconds, std::string_view title,
+                std::string_view link) override {
+    windows_.seconds = seconds;
+    BalloonLogicPort::showText(text, seconds, title, link);
+  }
+  void showEntry(std::string_view text, int displayMs) override {
+    windows_.seconds = displayMs / 1000.0;
+    BalloonLogicPort::showEntry(text, displayMs);
+  }
+
+ private:
+  PrintingWindows& windows_;
 };
 
 }  // namespace
 
 struct HeadlessPlayer::Parts {
-  Parts(const HeadlessOptions& options, std::FILE* out)
-      : clock(options.hour), timer(clock), random(options.seed), balloon(clock, out) {}
+  Parts(const HeadlessOptions& options, std::FILE* out, Player& player)
+      : clock(options.hour),
+        timer(clock),
+        random(options.seed),
+        windows(clock, out),
+        logic(windows),
+        balloon(player, logic, windows) {}
   SimClock clock;
   SimTimer timer;
   CrtRandom random;
+  PrintingWindows windows;
+  Balloon logic;
   PrintingBalloon balloon;
   SilentSound sound;
 };
@@ -123,7 +142,7 @@ HeadlessPlayer::HeadlessPlayer(Scene& scene, const HeadlessOptions& options, std
       options_(options),
       out_(out),
       diagnostics_(diagnostics),
-      parts_(std::make_unique<Parts>(options, out)) {
+      parts_(std::make_unique<Parts>(options, out, player_)) {
   player_.ports = PlayerPorts{&parts_->clock, &parts_->random, &parts_->timer,
                               &parts_->balloon, &parts_->sound, nullptr};
   player_.log = nullptr;
@@ -214,7 +233,7 @@ void HeadlessPlayer::run() {
     };
     if (nextClick < options_.clicks.size()) consider(options_.clicks[nextClick].atMs);
     consider(parts_->timer.due);
-    consider(parts_->balloon.timerDue);
+    consider(parts_->windows.timerDue);
     if (!next || *next > options_.durationMs) break;
     parts_->clock.simMs = *next;
     // At one instant: clicks, then the frame tick, then the balloon timer.
@@ -223,8 +242,8 @@ void HeadlessPlayer::run() {
     } else if (parts_->timer.due == *next) {
       tick();
     } else {
-      parts_->balloon.restartTimer();
-      balloonTimerFired(player_);
+      parts_->windows.restartTimer();
+      parts_->balloon.timerTick();
     }
   }
   parts_->clock.simMs = std::max(parts_->clock.simMs, options_.durationMs);

@@ -30,8 +30,11 @@ struct HeadlessOptions {
 //   T action SLOT NAME START END camera=NAME sound=N
 //   T sequence NAME START END
 //   T balloon SECONDS TEXT
-// Names print as "-" when empty; balloon texts are converted to UTF-8 with
-// newlines shown as \n. Problems with clicks go to `diagnostics`.
+// Names print as "-" when empty. A balloon line is printed when a page is
+// drawn, not when the balloon timer takes the next entry of a list (that
+// entry waits for the next drawing); its text is the page, converted to
+// UTF-8 with newlines shown as \n, and SECONDS the message's display time.
+// Problems with clicks go to `diagnostics`.
 class HeadlessPlayer {
  public:
   HeadlessPlayer(Scene& scene, const HeadlessOptions& options, std::FILE* out,

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "anim/balloon_port.h"
 #include "app/desktop_window.h"
 #include "app/frame_image.h"
 #include "app/loading_dialog.h"
@@ -26,6 +27,8 @@
 #include "app/tray_icon.h"
 #include "app/tray_menu.h"
 #include "app/window_placement.h"
+#include "messages/balloon.h"
+#include "messages/balloon_windows_qt.h"
 #include "platform/codepage.h"
 #include "platform/display_mode.h"
 #include "platform/gl_context.h"
@@ -212,6 +215,7 @@ int Application::startApplication(const std::string& sceneFileName) {
     window_->setTopMost(state.settings.topMost != 0);
     menuChanged();
   }
+  createBalloon();
 
   mail_ = std::make_unique<MailServer>(
       [this](std::uint32_t count) { receiveMailCount(state_, *this, count); });
@@ -263,6 +267,20 @@ bool Application::initMainWindow() {
 
   startClock(state.player);
   return true;
+}
+
+void Application::createBalloon() {
+  AppState& state = state_;
+  balloonWindows_ = std::make_unique<QtBalloonWindows>(window_.get());
+  balloon_ = std::make_unique<Balloon>(*balloonWindows_);
+  balloon_->setMainWindowSize(state.render.windowWidth, state.render.windowHeight);
+  balloon_->setScreenWidth(state.shell.screenWidth);
+  balloonPort_ = std::make_unique<BalloonLogicPort>(state.player, *balloon_);
+  balloonWindows_->setTimerCallback([this] { balloonPort_->timerTick(); });
+  balloonWindows_->setLinkSource([this] { return balloon_->link(); });
+  state.player.ports.balloon = balloonPort_.get();
+  if (!state.shell.menuOpen) balloon_->layout(0);
+  balloon_->placeBeside(state.shell.windowY, state.shell.windowX);
 }
 
 void Application::addTrayIcon() {
@@ -375,9 +393,18 @@ void Application::menuChanged() {
 
 void Application::aboutBox() { showAboutBox(*this, kDisplayName); }
 
-// The balloon and the feed have not landed yet.
+// The feed has not landed yet.
 void Application::fetchFeed(const std::string& /*url*/) { notBuilt_.report("feed fetch"); }
-void Application::followMainWindow(int /*x*/, int /*y*/) { notBuilt_.report("balloon"); }
+void Application::followMainWindow(int x, int y) {
+  if (!balloon_) return;
+  // The size changes with the small mode, the screen with the display.
+  balloon_->setMainWindowSize(state_.render.windowWidth, state_.render.windowHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    state_.shell.screenWidth = screen->geometry().width();
+  }
+  balloon_->setScreenWidth(state_.shell.screenWidth);
+  balloon_->followMainWindow(x, y);
+}
 
 int Application::popupRateMenu(int screenX, int screenY, int rateItem) {
   QMenu menu(QString::fromUtf8("弹出菜单"));

@@ -18,9 +18,12 @@
 
 namespace vashel {
 
+class Balloon;
+class BalloonLogicPort;
 class DesktopWindow;
 class GlContext;
 class MailServer;
+class QtBalloonWindows;
 class QtTickTimer;
 class QtUi;
 class TrayIcon;
@@ -78,6 +81,8 @@ class Application final : public ShellPort,
  private:
   bool loadSceneBehindDialog();
   bool initMainWindow();
+  // The balloon's windows beside the character, driven by the player.
+  void createBalloon();
   // The tray icon with the face of the frame on screen.
   void addTrayIcon();
   void drawFrame(bool scheduleNext);
@@ -96,6 +101,10 @@ class Application final : public ShellPort,
   std::unique_ptr<MailServer> mail_;
   std::unique_ptr<TrayMenu> trayMenu_;
   std::unique_ptr<TrayIcon> trayIcon_;
+  // After window_, so that they go before the window that owns them.
+  std::unique_ptr<QtBalloonWindows> balloonWindows_;
+  std::unique_ptr<Balloon> balloon_;
+  std::unique_ptr<BalloonLogicPort> balloonPort_;
   // Said once per feature for the whole run.
   mutable NotBuiltNotice notBuilt_;
   FrameServices services_;

@@ -5,7 +5,7 @@
 //
 //   T action SLOT NAME START END camera=NAME sound=N   an action starts
 //   T sequence NAME START END                          a message.xml sequence starts
-//   T balloon SECONDS TEXT                             the balloon shows a message
+//   T balloon SECONDS TEXT                             the balloon draws a page
 //
 // T is the simulated time in seconds (3 decimals); empty names print as "-";
 // balloon texts are in UTF-8 with line breaks shown as \n.
