@@ -15,6 +15,8 @@ VASHEL_PACKAGES=(
   trayer
   # The start-up entry's test checks the written file with desktop-file-validate.
   desktop-file-utils
+  # The sound tests write and decode WAVE files in many codecs with sox.
+  sox
   # Menus are Simplified Chinese and messages Japanese: one font for both,
   # else Qt draws empty squares.
   fonts-noto-cjk
