@@ -54,11 +54,13 @@ Scene makeSkinnedScene(int vertexCount) {
       v.base = {(c - columns / 2) * 0.5, -40.0 + r * 80.0 / rows, std::sin(c * 0.1) * 3.0, 1.0};
       v.deformed = v.base;
       const int along = r * kJoints / rows;
+      SkinInfluence influences[4];
       for (int k = 0; k < 4; ++k) {
         const int joint = std::min(kJoints - 1, along + k);
-        v.influences.push_back({joint, 0.4 - 0.1 * k});
+        influences[k] = {joint, 0.4 - 0.1 * k};
       }
-      mesh.vertices.push_back(std::move(v));
+      mesh.vertices.push_back(v);
+      mesh.setInfluences(mesh.vertices.size() - 1, influences);
     }
   }
   MeshVertex normal;

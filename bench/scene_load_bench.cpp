@@ -181,7 +181,7 @@ std::size_t flatBytes(const Scene& scene) {
     bytes += mesh.colors.size() * 4 * sizeof(double);
     bytes += mesh.cornerCount() * 3 * sizeof(int) + mesh.faceCount() * sizeof(std::uint32_t);
     std::size_t influences = 0;
-    for (std::size_t v = 0; v < mesh.vertices.size(); ++v) influences += mesh.vertices[v].influences.size();
+    for (std::size_t v = 0; v < mesh.vertices.size(); ++v) influences += mesh.influences(v).size();
     if (influences > 0) {
       bytes += influences * (sizeof(int) + sizeof(double)) +
                mesh.vertices.size() * sizeof(std::uint32_t);

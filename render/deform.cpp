@@ -146,7 +146,7 @@ void bakeDeformation(Scene& scene, DeformTables& tables) {
       std::memcpy(&d.rest[4 * v], vertex.base.data(), 4 * sizeof(double));
       std::memcpy(&mesh.vertexArray[4 * v], vertex.deformed.data(), 4 * sizeof(double));
       d.influenceStart[v] = static_cast<std::uint32_t>(d.influenceJoint.size());
-      for (const SkinInfluence& influence : vertex.influences) {
+      for (const SkinInfluence& influence : mesh.influences(v)) {
         if (influence.joint < 0 || static_cast<std::size_t>(influence.joint) >= jointCount)
           continue;
         d.influenceJoint.push_back(static_cast<std::uint32_t>(influence.joint));

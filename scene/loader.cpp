@@ -154,6 +154,15 @@ struct SceneBuilder::State {
   int skinTarget = -1;
   std::vector<int> influenceList;
   std::vector<double> weights;  // reused by "weight" lines
+  std::vector<SkinInfluence> influenceScratch;  // the same, paired with joints
+  // "weight" lines for vertices already past, applied in one pass per mesh
+  // after the last line.
+  struct LateInfluences {
+    int mesh;
+    std::size_t vertex, start, count;
+  };
+  std::vector<LateInfluences> lateInfluences;
+  std::vector<SkinInfluence> lateInfluencePool;
   std::vector<int> cornerParts;  // reused by "f" lines: v, t, n per corner
   std::vector<int> cornerVertex, cornerTexcoord, cornerNormal;  // the same, split
   NameIndex meshNames, jointNames;
@@ -192,6 +201,19 @@ struct SceneBuilder::State {
     const std::size_t perFace = (target.cornerCount() + faces - 1) / faces;
     target.reserveFaces(more, corners + std::min(more * perFace, reader->remainingBytes() / 2));
   }
+
+  // The same for skin weights: the run of weight lines ahead, each with as
+  // many influences as this one, within what the rest of the text can hold
+  // (each weight takes at least two bytes).
+  void makeRoomForInfluences(Mesh& target, std::size_t count) {
+    if (target.influenceCount() < 4096 || !reader) return;
+    if (target.influenceCount() + count <= target.influenceCapacity()) return;
+    const std::size_t run = reader->countRun(" weight ", std::size_t{1} << 26);
+    const std::size_t more = std::max(run * count, target.influenceCount());
+    target.reserveInfluences(target.vertices.size(),
+                             count + std::min(more, reader->remainingBytes() / 2));
+  }
+  void applyLateInfluences();
 
   void report(std::string text) { reportAt(line, std::move(text)); }
   void reportAt(int where, std::string text) {
@@ -269,6 +291,18 @@ void SceneBuilder::State::readLines(std::span<const char> text, SceneVariant var
     handleLine(current, lineReader.readableEnd());
   }
   reader = nullptr;
+  applyLateInfluences();
+}
+
+void SceneBuilder::State::applyLateInfluences() {
+  std::vector<std::vector<InfluenceUpdate>> updates(scene.meshes.size());
+  for (const LateInfluences& late : lateInfluences) {
+    updates[late.mesh].push_back(
+        {late.vertex, std::span(lateInfluencePool).subspan(late.start, late.count)});
+  }
+  for (std::size_t m = 0; m < updates.size(); ++m) scene.meshes[m].updateInfluences(updates[m]);
+  lateInfluences = {};
+  lateInfluencePool = {};
 }
 
 void SceneBuilder::State::handleLine(std::string_view text, const char* readableEnd) {
@@ -668,7 +702,8 @@ void SceneBuilder::State::skinAttribute(std::string_view key, LineTokenizer& tok
     const std::int32_t vertex = tokens.nextInteger();
     weights.clear();
     while (tokens.hasToken()) weights.push_back(tokens.nextNumber());
-    std::vector<MeshVertex>& vertices = scene.meshes[skinTarget].vertices;
+    Mesh& target = scene.meshes[skinTarget];
+    const std::vector<MeshVertex>& vertices = target.vertices;
     if (weights.size() > influenceList.size()) {
       report("weight line has " + std::to_string(weights.size()) + " weights for " +
              std::to_string(influenceList.size()) + " influences; line ignored");
@@ -684,9 +719,22 @@ void SceneBuilder::State::skinAttribute(std::string_view key, LineTokenizer& tok
              scene.meshes[skinTarget].name + "' lacks; line ignored");
       return;
     }
-    std::vector<SkinInfluence>& influences = vertices[vertex].influences;
-    influences.resize(weights.size());
-    for (std::size_t i = 0; i < weights.size(); ++i) influences[i] = {influenceList[i], weights[i]};
+    const auto v = static_cast<std::size_t>(vertex);
+    if (v >= target.influencedVertices()) {
+      // Vertices in order, as an exporter writes them: appended in place.
+      makeRoomForInfluences(target, weights.size());
+      influenceScratch.resize(weights.size());
+      for (std::size_t i = 0; i < weights.size(); ++i) {
+        influenceScratch[i] = {influenceList[i], weights[i]};
+      }
+      target.setInfluences(v, influenceScratch);
+    } else {
+      // A vertex given again or out of order: replaced once the file is read.
+      lateInfluences.push_back({skinTarget, v, lateInfluencePool.size(), weights.size()});
+      for (std::size_t i = 0; i < weights.size(); ++i) {
+        lateInfluencePool.push_back({influenceList[i], weights[i]});
+      }
+    }
   } else if (keyIs(key, "joint")) {
     const std::int32_t count = tokens.nextInteger();
     if (count < 0 || static_cast<std::size_t>(count) > tokens.rest().size()) {

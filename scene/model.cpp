@@ -16,23 +16,79 @@ int findByName(const List& list, std::string_view name) {
   return -1;
 }
 
-const std::vector<SkinInfluence> kNoInfluences;
+void checkIndexRoom(std::size_t used, std::size_t more) {
+  if (more > std::numeric_limits<std::uint32_t>::max() - used) {
+    throw std::length_error("too many entries in one mesh");
+  }
+}
 
 }  // namespace
 
-const std::vector<SkinInfluence>& Mesh::normalInfluences(std::size_t normal) const {
-  if (normal >= normalSkinVertex.size()) return kNoInfluences;
+std::span<const SkinInfluence> Mesh::normalInfluences(std::size_t normal) const {
+  if (normal >= normalSkinVertex.size()) return {};
   const int vertex = normalSkinVertex[normal];
-  if (vertex < 0 || static_cast<std::size_t>(vertex) >= vertices.size()) return kNoInfluences;
-  return vertices[static_cast<std::size_t>(vertex)].influences;
+  if (vertex < 0 || static_cast<std::size_t>(vertex) >= vertices.size()) return {};
+  return influences(static_cast<std::size_t>(vertex));
+}
+
+void Mesh::setInfluences(std::size_t v, std::span<const SkinInfluence> list) {
+  if (v < influencedVertices()) {
+    const InfluenceUpdate update{v, list};
+    updateInfluences({&update, 1});
+    return;
+  }
+  checkIndexRoom(influencePool_.size(), list.size());
+  const SkinInfluence* const pool = influencePool_.data();
+  if (!list.empty() && list.data() >= pool && list.data() < pool + influencePool_.size()) {
+    const std::vector<SkinInfluence> copy(list.begin(), list.end());
+    setInfluences(v, copy);
+    return;
+  }
+  if (influenceStart_.empty()) influenceStart_.push_back(0);
+  // Vertices skipped over have none.
+  influenceStart_.resize(v + 1, static_cast<std::uint32_t>(influencePool_.size()));
+  influencePool_.insert(influencePool_.end(), list.begin(), list.end());
+  influenceStart_.push_back(static_cast<std::uint32_t>(influencePool_.size()));
+}
+
+void Mesh::updateInfluences(std::span<const InfluenceUpdate> updates) {
+  if (updates.empty()) return;
+  std::size_t covered = influencedVertices();
+  for (const InfluenceUpdate& update : updates) covered = std::max(covered, update.vertex + 1);
+  std::vector<std::int64_t> latest(covered, -1);
+  for (std::size_t i = 0; i < updates.size(); ++i) {
+    latest[updates[i].vertex] = static_cast<std::int64_t>(i);
+  }
+  std::vector<std::uint32_t> starts;
+  starts.reserve(covered + 1);
+  std::vector<SkinInfluence> pool;
+  std::size_t total = 0;
+  for (std::size_t v = 0; v < covered; ++v) {
+    total += latest[v] >= 0 ? updates[static_cast<std::size_t>(latest[v])].influences.size()
+                            : influences(v).size();
+  }
+  checkIndexRoom(0, total);
+  pool.reserve(total);
+  for (std::size_t v = 0; v < covered; ++v) {
+    starts.push_back(static_cast<std::uint32_t>(pool.size()));
+    const std::span<const SkinInfluence> list =
+        latest[v] >= 0 ? updates[static_cast<std::size_t>(latest[v])].influences : influences(v);
+    pool.insert(pool.end(), list.begin(), list.end());
+  }
+  starts.push_back(static_cast<std::uint32_t>(pool.size()));
+  influenceStart_ = std::move(starts);
+  influencePool_ = std::move(pool);
+}
+
+void Mesh::reserveInfluences(std::size_t vertexCount, std::size_t influenceCount) {
+  influenceStart_.reserve(vertexCount + 1);
+  influencePool_.reserve(influencePool_.size() + influenceCount);
 }
 
 void Mesh::addFace(std::span<const int> vertex, std::span<const int> texcoord,
                    std::span<const int> normal) {
   const std::size_t n = vertex.size();
-  if (n > std::numeric_limits<std::uint32_t>::max() - faceVertex_.size()) {
-    throw std::length_error("too many face corners in one mesh");
-  }
+  checkIndexRoom(faceVertex_.size(), n);
   faceVertex_.insert(faceVertex_.end(), vertex.begin(), vertex.end());
   for (auto [list, from] : {std::pair{&faceTexcoord_, texcoord}, std::pair{&faceNormal_, normal}}) {
     const std::size_t given = std::min(n, from.size());

@@ -25,12 +25,18 @@ struct SkinInfluence {
   double weight = 0.0;
 };
 
-// One vertex, or one normal (the same record; a normal uses the position
-// only: its skin influences are those of a vertex, Mesh::normalInfluences).
+// One vertex, or one normal (the same record). A vertex's skin influences
+// are kept by its mesh (Mesh::influences); a normal's are those of a vertex
+// (Mesh::normalInfluences).
 struct MeshVertex {
   Vec4 deformed{0, 0, 0, 1};  // what is drawn
   Vec4 base{0, 0, 0, 1};      // rest position, relative to the mesh's translation at frame 1
-  std::vector<SkinInfluence> influences;  // empty: not skinned
+};
+
+// New influences for one vertex, for Mesh::updateInfluences.
+struct InfluenceUpdate {
+  std::size_t vertex = 0;
+  std::span<const SkinInfluence> influences;
 };
 
 // One polygon's corner lists as stored in its mesh: equal lengths, one entry
@@ -143,8 +149,31 @@ struct Mesh : SceneNode {
   // the vertex of its last pairing at a face corner. An index rather than a
   // copy: copies cost normals × influences, far beyond the file's size.
   std::vector<int> normalSkinVertex;
+  // The skin influences of vertex v; empty: not skinned.
+  std::span<const SkinInfluence> influences(std::size_t v) const {
+    if (v + 1 >= influenceStart_.size()) return {};
+    const std::size_t at = influenceStart_[v];
+    return {influencePool_.data() + at, influenceStart_[v + 1] - at};
+  }
+  // Replaces the influences of vertex v. Cheap for a vertex past every one
+  // given so far (vertices in order); otherwise it rewrites the lists, so
+  // many changes go through updateInfluences at once.
+  void setInfluences(std::size_t v, std::span<const SkinInfluence> influences);
+  void setInfluences(std::size_t v, std::initializer_list<SkinInfluence> influences) {
+    setInfluences(v, std::span<const SkinInfluence>(influences.begin(), influences.size()));
+  }
+  // Many replacements in one pass; a later update of the same vertex wins.
+  void updateInfluences(std::span<const InfluenceUpdate> updates);
+  // Vertices below this have been given their influences in order.
+  std::size_t influencedVertices() const {
+    return influenceStart_.empty() ? 0 : influenceStart_.size() - 1;
+  }
+  void reserveInfluences(std::size_t vertices, std::size_t influences);
+  std::size_t influenceCount() const { return influencePool_.size(); }
+  std::size_t influenceCapacity() const { return influencePool_.capacity(); }
+
   // The influences normal i shares with its vertex; empty when it has none.
-  const std::vector<SkinInfluence>& normalInfluences(std::size_t normal) const;
+  std::span<const SkinInfluence> normalInfluences(std::size_t normal) const;
 
  private:
   // Faces flat: face f's corners are entries faceStart_[f] .. faceStart_[f+1]
@@ -152,6 +181,11 @@ struct Mesh : SceneNode {
   // per face: a face then costs its indices and one offset, no allocation.
   std::vector<std::uint32_t> faceStart_{0};
   std::vector<int> faceVertex_, faceTexcoord_, faceNormal_;
+  // Skin influences flat the same way: vertex v's are entries
+  // influenceStart_[v] .. influenceStart_[v+1] of the pool; vertices past the
+  // starts have none.
+  std::vector<std::uint32_t> influenceStart_;
+  std::vector<SkinInfluence> influencePool_;
 };
 
 struct Joint : SceneNode {

@@ -128,7 +128,7 @@ TEST_F(LoadedSample, ClickTargetsNameActionsAndFollowTheBody) {
     ++targets;
     EXPECT_EQ(m.displayMode, kPickOnly) << m.name;
     EXPECT_NE(actionNamed(m.picking), nullptr) << m.name << " picks " << m.picking;
-    for (const MeshVertex& v : m.vertices) EXPECT_FALSE(v.influences.empty()) << m.name << " is not skinned";
+    for (size_t v = 0; v < m.vertices.size(); ++v) EXPECT_FALSE(m.influences(v).empty()) << m.name << " is not skinned";
   }
   EXPECT_GE(targets, 2) << "head and body";
   EXPECT_TRUE(boundingBox);
@@ -166,18 +166,19 @@ TEST_F(LoadedSample, EveryCurveKeepsItsKeysInsideTheSceneWithSafeTangents) {
 TEST_F(LoadedSample, SkinsAreSmoothWithAtMostFourWeightsSummingToOne) {
   size_t blended = 0;
   for (const Mesh& m : scene_->meshes) {
-    for (const MeshVertex& v : m.vertices) {
-      if (v.influences.empty()) continue;
-      EXPECT_LE(v.influences.size(), 4u) << m.name;
+    for (size_t v = 0; v < m.vertices.size(); ++v) {
+      const auto influences = m.influences(v);
+      if (influences.empty()) continue;
+      EXPECT_LE(influences.size(), 4u) << m.name;
       double sum = 0.0;
-      for (const SkinInfluence& i : v.influences) {
+      for (const SkinInfluence& i : influences) {
         EXPECT_GE(i.joint, 0);
         EXPECT_LT(i.joint, static_cast<int>(scene_->joints.size()));
         EXPECT_GT(i.weight, 0.0) << m.name;
         sum += i.weight;
       }
       EXPECT_NEAR(sum, 1.0, 1e-6) << m.name;
-      blended += v.influences.size() > 1;
+      blended += influences.size() > 1;
     }
   }
   EXPECT_GT(blended, 300u) << "joints should bend smoothly, not rigidly";
@@ -276,11 +277,12 @@ TEST_F(LoadedSample, FigureStaysInsideTheWindowAtEveryFrame) {
     const double nearPlane = std::max(1.0, std::trunc(pz - 200.0)), farPlane = nearPlane + 600.0;
     for (const Mesh& m : s.meshes) {
       if (m.displayMode != kDrawn || (m.visibility && evaluateCurve(*m.visibility, f) == 0.0)) continue;
-      for (const MeshVertex& v : m.vertices) {
+      for (size_t j = 0; j < m.vertices.size(); ++j) {
+        const MeshVertex& v = m.vertices[j];
         Vec4 p = v.base;
-        if (!v.influences.empty()) {
+        if (!m.influences(j).empty()) {
           p = {0, 0, 0, 0};
-          for (const SkinInfluence& i : v.influences) {
+          for (const SkinInfluence& i : m.influences(j)) {
             const Vec4 q = transform(s.joints[i.joint].skin, v.base);
             for (int k = 0; k < 4; ++k) p[k] += i.weight * q[k];
           }
@@ -433,9 +435,9 @@ TEST_F(LoadedSample, ADoubleClickOnHerHeadWhilePausedSelectsAJointToPose) {
   ASSERT_GE(state.selectedJoint, 0) << target.picking << " names no joint: nothing to pose";
   EXPECT_EQ(state.selectionIndex, mesh + 1);
   EXPECT_NE(actionNamed(target.picking), nullptr) << "a right-click must still start the pat";
-  for (const MeshVertex& v : target.vertices) {
-    ASSERT_EQ(v.influences.size(), 1u);
-    EXPECT_EQ(v.influences[0].joint, state.selectedJoint) << "the target must follow the joint it selects";
+  for (size_t v = 0; v < target.vertices.size(); ++v) {
+    ASSERT_EQ(target.influences(v).size(), 1u);
+    EXPECT_EQ(target.influences(v)[0].joint, state.selectedJoint) << "the target must follow the joint it selects";
   }
   EXPECT_EQ(state.selectedAxisMask, 2 | 4) << "Y takes a sideways drag, Z an up and down one";
   const auto& l = s.joints[state.selectedJoint].limits;

@@ -22,12 +22,17 @@ AnimCurve constantCurve(double value) {
   return curve;
 }
 
-MeshVertex vertexAt(double x, double y, double z, std::vector<SkinInfluence> influences = {}) {
+MeshVertex vertexAt(double x, double y, double z) {
   MeshVertex v;
   v.base = {x, y, z, 1};
   v.deformed = v.base;
-  v.influences = std::move(influences);
   return v;
+}
+
+void addVertex(Mesh& mesh, double x, double y, double z,
+               std::vector<SkinInfluence> influences = {}) {
+  mesh.vertices.push_back(vertexAt(x, y, z));
+  if (!influences.empty()) mesh.setInfluences(mesh.vertices.size() - 1, influences);
 }
 
 // One joint at the origin turned 90 degrees about z at frame 10 (bind frame 0).
@@ -58,12 +63,12 @@ TEST(Skinning, HandComputedVertices) {
   scene.joints.resize(2);  // joint 1 stays at the origin, unturned
   Mesh mesh;
   mesh.curves[TranslateX] = constantCurve(5.0);  // the loader took it off the rest positions
-  mesh.vertices.push_back(vertexAt(25, 0, 0, {{0, 1.0}}));
-  mesh.vertices.push_back(vertexAt(1, 2, 3));  // unskinned: left as loaded
-  mesh.vertices.push_back(vertexAt(5, 0, 0, {{0, 1.0}, {1, 0.5}}));
+  addVertex(mesh, 25, 0, 0, {{0, 1.0}});
+  addVertex(mesh, 1, 2, 3);  // unskinned: left as loaded
+  addVertex(mesh, 5, 0, 0, {{0, 1.0}, {1, 0.5}});
   // Influences naming no joint are left out; with none left, unskinned.
-  mesh.vertices.push_back(vertexAt(5, 0, 0, {{0, 1.0}, {3, 1.0}, {-1, 1.0}}));
-  mesh.vertices.push_back(vertexAt(7, 8, 9, {{5, 1.0}}));
+  addVertex(mesh, 5, 0, 0, {{0, 1.0}, {3, 1.0}, {-1, 1.0}});
+  addVertex(mesh, 7, 8, 9, {{5, 1.0}});
   scene.meshes.push_back(mesh);
   DeformTables tables;
   pose(scene, 10);
@@ -87,9 +92,9 @@ Scene blendScene() {
   scene.joints.resize(1);  // deformation runs only when a joint exists
   Mesh base, up, right;
   for (auto [x, y] : {std::pair{0.0, 0.0}, {1.0, 0.0}}) {
-    base.vertices.push_back(vertexAt(x, y, 0));
-    up.vertices.push_back(vertexAt(x, y + 10, 0));
-    right.vertices.push_back(vertexAt(x + 4, y, 0));
+    addVertex(base, x, y, 0);
+    addVertex(up, x, y + 10, 0);
+    addVertex(right, x + 4, y, 0);
   }
   base.blendTargets = {1, 2};
   AnimCurve weightUp(2);
@@ -119,7 +124,7 @@ TEST(BlendShapes, SkinTheBlendedPositionWithoutTheMeshTranslation) {
   turn.values = {0, 90};
   scene.joints[0].curves[RotateZ] = turn;
   scene.meshes[0].curves[TranslateX] = constantCurve(100.0);
-  scene.meshes[0].vertices[1].influences = {{0, 1.0}};
+  scene.meshes[0].setInfluences(1, {{0, 1.0}});
   DeformTables tables;
   pose(scene, 10);
   deformMeshes(scene, tables, 10);
@@ -143,19 +148,19 @@ TEST(BlendShapes, UnusableTargetsAreSkipped) {
 TEST(Deformation, ChangedGeometryIsRebakedInsteadOfReadOutOfBounds) {
   Scene scene = turningJointScene();
   Mesh mesh;
-  mesh.vertices.push_back(vertexAt(30, 0, 0, {{0, 1.0}}));
+  addVertex(mesh, 30, 0, 0, {{0, 1.0}});
   scene.meshes.push_back(mesh);
   DeformTables tables;
   pose(scene, 10);
   deformMeshes(scene, tables, 10);
-  scene.meshes[0].vertices.push_back(vertexAt(0, 20, 0, {{0, 1.0}}));
+  addVertex(scene.meshes[0], 0, 20, 0, {{0, 1.0}});
   deformMeshes(scene, tables, 10);
   expectWorking(scene.meshes[0], 1, -20, 0, 0);
 }
 
 TEST(Deformation, RunsWithoutReallocatingOnceBaked) {
   Scene scene = blendScene();
-  scene.meshes[0].vertices[0].influences = {{0, 1.0}};
+  scene.meshes[0].setInfluences(0, {{0, 1.0}});
   DeformTables tables;
   pose(scene, 3);
   deformMeshes(scene, tables, 3);
@@ -182,7 +187,7 @@ Vec4 plainDeformation(const Scene& scene, const Mesh& mesh, std::size_t j, int f
     }
     for (int c = 0; c < 4; ++c) working[c] = mesh.vertices[j].base[c] + delta[c];
   }
-  if (mesh.vertices[j].influences.empty()) return working;
+  if (mesh.influences(j).empty()) return working;
   Vec4 p = working;
   if (n == 0) {
     const Vec4& b = mesh.vertices[j].base;
@@ -191,7 +196,7 @@ Vec4 plainDeformation(const Scene& scene, const Mesh& mesh, std::size_t j, int f
          b[2] + evaluateCurve(mesh.curve(TranslateZ), 1), b[3] + 0.0};
   }
   Vec4 sum{0, 0, 0, 0};
-  for (const SkinInfluence& influence : mesh.vertices[j].influences) {
+  for (const SkinInfluence& influence : mesh.influences(j)) {
     const Mat4& s = scene.joints[influence.joint].skin;
     for (int r = 0; r < 4; ++r) {
       const double q =
@@ -228,10 +233,12 @@ TEST(Deformation, AgreesBitForBitWithThePlainFormula) {
       if (v % 5 == 4) vertex.base[3] = 0.75;  // w other than 1 takes the general path
       vertex.deformed = {coordinate(random), coordinate(random), coordinate(random), 1};
       const int count = v % 7;  // 0..6 influences, 4 among them
+      std::vector<SkinInfluence> influences;
       for (int k = 0; k < count; ++k) {
-        vertex.influences.push_back({static_cast<int>(random() % 12), weight(random)});
+        influences.push_back({static_cast<int>(random() % 12), weight(random)});
       }
       mesh.vertices.push_back(vertex);
+      mesh.setInfluences(mesh.vertices.size() - 1, influences);
     }
     scene.meshes.push_back(mesh);
   }

@@ -171,21 +171,21 @@ TEST_F(FullScene, Joints) {
 
 TEST_F(FullScene, SkinBindingAndNormals) {
   const Mesh& body = scene().meshes[0];
-  auto influences = [](const std::vector<SkinInfluence>& list) {
+  auto influences = [](std::span<const SkinInfluence> list) {
     std::vector<std::pair<int, double>> out;
     for (const SkinInfluence& i : list) out.emplace_back(i.joint, i.weight);
     return out;
   };
   using List = std::vector<std::pair<int, double>>;
-  EXPECT_EQ(influences(body.vertices[0].influences), (List{{0, 1.0}}));
-  EXPECT_EQ(influences(body.vertices[1].influences), (List{{0, 0.5}, {1, 0.5}}));
+  EXPECT_EQ(influences(body.influences(0)), (List{{0, 1.0}}));
+  EXPECT_EQ(influences(body.influences(1)), (List{{0, 0.5}, {1, 0.5}}));
   // "nosuch" names no joint: that influence refers to joint 0.
-  EXPECT_EQ(influences(body.vertices[2].influences), (List{{1, 0.1}, {0, 0.2}, {0, 0.7}}));
-  EXPECT_EQ(influences(body.vertices[3].influences), (List{{0, 0.25}, {1, 0.75}}));
+  EXPECT_EQ(influences(body.influences(2)), (List{{1, 0.1}, {0, 0.2}, {0, 0.7}}));
+  EXPECT_EQ(influences(body.influences(3)), (List{{0, 0.25}, {1, 0.75}}));
   // Normal 0 is paired last with vertex 3, normal 1 with vertex 2.
-  EXPECT_EQ(influences(body.normalInfluences(0)), influences(body.vertices[3].influences));
-  EXPECT_EQ(influences(body.normalInfluences(1)), influences(body.vertices[2].influences));
-  EXPECT_TRUE(scene().meshes[3].vertices[0].influences.empty());
+  EXPECT_EQ(influences(body.normalInfluences(0)), influences(body.influences(3)));
+  EXPECT_EQ(influences(body.normalInfluences(1)), influences(body.influences(2)));
+  EXPECT_TRUE(scene().meshes[3].influences(0).empty());
 }
 
 TEST_F(FullScene, CamerasAndLights) {
@@ -454,9 +454,9 @@ TEST(SceneSections, SkinTargetAndInfluencesPersist) {
       "mesh a World\n v 0 0 0\n v 0 0 0\njoint hip\njoint knee hip\nskincluster s\n target a\n"
       " joint 2 hip knee\nskincluster t\n target nothing\n weight 1 0.3 0.7\n weight 1 1\n");
   const Mesh& mesh = parsed->scene->meshes[0];
-  ASSERT_EQ(mesh.vertices[1].influences.size(), 1u);  // the second line replaced the first
-  EXPECT_EQ(mesh.vertices[1].influences[0].joint, 0);
-  EXPECT_EQ(mesh.vertices[1].influences[0].weight, 1.0);
+  ASSERT_EQ(mesh.influences(1).size(), 1u);  // the second line replaced the first
+  EXPECT_EQ(mesh.influences(1)[0].joint, 0);
+  EXPECT_EQ(mesh.influences(1)[0].weight, 1.0);
   EXPECT_TRUE(parsed->diagnostics.empty());
 }
 
@@ -628,8 +628,8 @@ TEST(SceneRejects, WhatIsKeptAroundRejectedInput) {
   EXPECT_EQ(corners(mesh.face(0).vertex), (std::vector<int>{0, 1}));
   // A rejected curve line leaves the earlier curve.
   EXPECT_EQ(evaluateCurve(mesh.curve(TranslateX), 0), 5.0);
-  ASSERT_EQ(mesh.vertices[0].influences.size(), 1u);
-  EXPECT_EQ(mesh.vertices[0].influences[0].weight, 1.0);
+  ASSERT_EQ(mesh.influences(0).size(), 1u);
+  EXPECT_EQ(mesh.influences(0)[0].weight, 1.0);
   EXPECT_EQ(parsed->diagnostics.size(), 6u);
 }
 
@@ -709,11 +709,8 @@ TEST(SceneRejects, NormalsShareTheirVertexInfluencesInsteadOfCopyingThem) {
   EXPECT_TRUE(parsed->diagnostics.empty());
   const Mesh& mesh = parsed->scene->meshes[0];
   ASSERT_EQ(mesh.normals.size(), static_cast<std::size_t>(n));
-  ASSERT_EQ(mesh.vertices[0].influences.size(), static_cast<std::size_t>(n));
-  std::size_t stored = 0;
-  for (const MeshVertex& v : mesh.vertices) stored += v.influences.size();
-  for (const MeshVertex& v : mesh.normals) stored += v.influences.size();
-  stored += mesh.normalSkinVertex.size();
+  ASSERT_EQ(mesh.influences(0).size(), static_cast<std::size_t>(n));
+  const std::size_t stored = mesh.influenceCount() + mesh.normalSkinVertex.size();
   EXPECT_LE(stored, text.size() / 8);
   for (std::size_t i = 0; i < mesh.normals.size(); ++i) {
     ASSERT_EQ(mesh.normalInfluences(i).size(), static_cast<std::size_t>(n)) << i;

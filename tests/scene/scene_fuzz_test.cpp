@@ -138,12 +138,11 @@ void expectConsistent(const Scene& scene) {
         ASSERT_LT(face.normal[c], static_cast<int>(mesh.normals.size()));
       }
     }
-    for (const auto* list : {&mesh.vertices, &mesh.normals}) {
-      for (const MeshVertex& vertex : *list) {
-        for (const SkinInfluence& influence : vertex.influences) {
-          ASSERT_GE(influence.joint, 0);
-          ASSERT_LT(influence.joint, jointCount);
-        }
+    ASSERT_LE(mesh.influencedVertices(), mesh.vertices.size());
+    for (std::size_t v = 0; v < mesh.vertices.size(); ++v) {
+      for (const SkinInfluence& influence : mesh.influences(v)) {
+        ASSERT_GE(influence.joint, 0);
+        ASSERT_LT(influence.joint, jointCount);
       }
     }
     ASSERT_GE(mesh.texcoords.size(), mesh.vertices.empty() ? 0u : 1u);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -170,7 +171,7 @@ void writeInfluences(JsonWriter& json, std::string_view name, std::size_t count,
   json.key(name);
   json.beginArray();
   for (std::size_t i = 0; i < count; ++i) {
-    const std::vector<SkinInfluence>& influences = influencesOf(i);
+    const std::span<const SkinInfluence> influences = influencesOf(i);
     if (influences.empty()) continue;
     json.beginArray();
     json.integer(static_cast<long long>(i));
@@ -274,9 +275,9 @@ void writeMesh(JsonWriter& json, const Mesh& mesh, const DumpOptions& options) {
     }
     json.endArray();
     writeInfluences(json, "influences", mesh.vertices.size(),
-                    [&](std::size_t v) -> const auto& { return mesh.vertices[v].influences; });
+                    [&](std::size_t v) { return mesh.influences(v); });
     writeInfluences(json, "normalInfluences", mesh.normals.size(),
-                    [&](std::size_t n) -> const auto& { return mesh.normalInfluences(n); });
+                    [&](std::size_t n) { return mesh.normalInfluences(n); });
   }
   json.endObject();
 }
