@@ -16,6 +16,7 @@
 
 #include "anim/balloon_port.h"
 #include "app/desktop_window.h"
+#include "app/feed_fetcher.h"
 #include "app/frame_image.h"
 #include "app/loading_dialog.h"
 #include "app/mail_channel.h"
@@ -229,6 +230,7 @@ int Application::startApplication(const std::string& sceneFileName) {
   if (!state.shell.feedUrl.empty()) {
     state.trayMenu.insertBefore(kCmdSaveSettings, {kCmdFetchFeed, "RSSサーバへ直ちに接続", false});
     menuChanged();
+    feed_->fetch(state.shell.feedUrl, FetchKind::Feed);
   }
 
   state.shell.messageRoot = std::make_unique<XmlElement>();
@@ -264,6 +266,13 @@ bool Application::initMainWindow() {
   services_.context = gl_.get();
   services_.presenter = this;
   services_.pointer = this;
+
+  // Feed items reach the balloon through the player; text dropped on the
+  // character is fetched as animation data.
+  feed_ = std::make_unique<FeedFetcher>(state, *ui_);
+  state.player.ports.feed = feed_->items();
+  window_->setDropCallback(
+      [this](const std::string& url) { feed_->fetch(url, FetchKind::Dropped); });
 
   startClock(state.player);
   return true;
@@ -393,8 +402,10 @@ void Application::menuChanged() {
 
 void Application::aboutBox() { showAboutBox(*this, kDisplayName); }
 
-// The feed has not landed yet.
-void Application::fetchFeed(const std::string& /*url*/) { notBuilt_.report("feed fetch"); }
+// Off the main thread: the window goes on animating while the server answers.
+void Application::fetchFeed(const std::string& url) {
+  if (feed_) feed_->fetch(url, FetchKind::Feed);
+}
 void Application::followMainWindow(int x, int y) {
   if (!balloon_) return;
   // The size changes with the small mode, the screen with the display.

@@ -21,6 +21,7 @@ namespace vashel {
 class Balloon;
 class BalloonLogicPort;
 class DesktopWindow;
+class FeedFetcher;
 class GlContext;
 class MailServer;
 class QtBalloonWindows;
@@ -113,6 +114,8 @@ class Application final : public ShellPort,
   std::vector<std::uint8_t> shownFrame_;
   int shownWidth_ = 0;
   int shownHeight_ = 0;
+  // Last, so that it goes first: its pending results refer to the rest.
+  std::unique_ptr<FeedFetcher> feed_;
 };
 
 }  // namespace vashel

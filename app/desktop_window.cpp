@@ -1,7 +1,9 @@
 // The character's window on the desktop: presentation, shape and raw input.
 #include "app/desktop_window.h"
 
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -9,6 +11,7 @@
 
 #include <cstdio>
 
+#include "app/feed_fetcher.h"
 #include "platform/x11_desktop.h"
 
 namespace vashel {
@@ -62,6 +65,7 @@ DesktopWindow::DesktopWindow(const QString& title, Presentation presentation)
   }
   setMouseTracking(true);  // moves without a button, for following the mouse
   setFocusPolicy(Qt::StrongFocus);
+  setAcceptDrops(true);  // a URL dropped on the character is fetched
   // Until the first frame arrives nothing shows and nothing takes clicks.
   setMask(nothingVisible());
 }
@@ -174,6 +178,34 @@ void DesktopWindow::showEvent(QShowEvent* event) {
     if (isVisible()) requestSkipTaskbar(*this);
   });
   QWidget::showEvent(event);
+}
+
+// Only drops that carry a URL text are taken; files alone are refused.
+void DesktopWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData() != nullptr && droppedUrl(*event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void DesktopWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData() != nullptr && droppedUrl(*event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void DesktopWindow::dropEvent(QDropEvent* event) {
+  const std::optional<std::string> url =
+      event->mimeData() != nullptr ? droppedUrl(*event->mimeData()) : std::nullopt;
+  if (!url) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  if (dropCallback_) dropCallback_(*url);
 }
 
 }  // namespace vashel

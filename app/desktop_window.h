@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "app/frame_image.h"
 #include "app/window_input.h"
@@ -57,6 +58,12 @@ class DesktopWindow : public QWidget {
     moveCallback_ = std::move(callback);
   }
 
+  // Called with the URL text of a drop on the window (text, or a link that
+  // is not a local file); other drops are refused.
+  void setDropCallback(std::function<void(const std::string& url)> callback) {
+    dropCallback_ = std::move(callback);
+  }
+
   // The X window now showing the character, for outside tools (xdotool,
   // xprop). Unlike winId() it follows Qt's re-creation of the window.
   unsigned long nativeId();
@@ -75,6 +82,9 @@ class DesktopWindow : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void updateShape();
@@ -82,6 +92,7 @@ class DesktopWindow : public QWidget {
   Presentation presentation_;
   WindowInput* input_ = nullptr;
   std::function<void(int, int)> moveCallback_;
+  std::function<void(const std::string&)> dropCallback_;
   QImage frame_;  // premultiplied, as presented
   QImage shown_;  // what paintEvent draws: frame_, or its opaque colours
   Coverage coverage_;
