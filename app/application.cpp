@@ -30,12 +30,14 @@
 #include "app/window_placement.h"
 #include "messages/balloon.h"
 #include "messages/balloon_windows_qt.h"
+#include "platform/audio_openal.h"
 #include "platform/codepage.h"
 #include "platform/display_mode.h"
 #include "platform/gl_context.h"
 #include "platform/report_signal.h"
 #include "render/font.h"
 #include "render/textures.h"
+#include "sound/sound_table.h"
 #include "xml/xml.h"
 
 namespace vashel {
@@ -65,6 +67,11 @@ class StartupHooks final : public LoadHooks {
   double startPlayback(Scene& scene, int startupSlot) override {
     return vashel::startPlayback(state_.player, scene, startupSlot);
   }
+  void loadAllSounds(const Scene& scene) override {
+    if (sounds != nullptr) sounds->loadAllSounds(scene);
+  }
+
+  SoundTable* sounds = nullptr;
 
  private:
   AppState& state_;
@@ -121,6 +128,7 @@ std::uint32_t Application::doubleClickTimeMs() const {
 
 bool Application::loadSceneBehindDialog() {
   StartupHooks hooks(state_, *ui_);
+  hooks.sounds = sounds_.get();
   int loaded = 0;
   runLoadingDialog(state_.load.loadProgress, state_.load.loadState, [&] {
     loaded = tryLoadScene(state_.shell.sceneFileName, state_.scene, hooks, state_.load);
@@ -150,7 +158,14 @@ int Application::startApplication(const std::string& sceneFileName) {
   player.nosound = [&state] { return state.settings.nosound != 0; };
   player.showPlayStats = [this](const std::string& text) { showPlayStats(state_, *this, text); };
 
-  // Sound output comes with its own subsystem; until then actions are silent.
+  // The sound output exists before the window; without a device the
+  // character stays silent, and only a device that cannot play is reported.
+  audio_ = std::make_unique<OpenAlOutput>();
+  sounds_ = std::make_unique<SoundTable>(audio_.get());
+  if (sounds_->initSound() == AudioOutput::OpenResult::Unusable) {
+    ui_->messageBox("ERROR, SetCooperativeLevel", "DirectSoundの初期化に失敗しました");
+  }
+  player.ports.sound = sounds_.get();
   player.soundEnabled = true;
 
   // The saved state, and where the window stood then; a first run lets the

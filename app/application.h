@@ -24,9 +24,11 @@ class DesktopWindow;
 class FeedFetcher;
 class GlContext;
 class MailServer;
+class OpenAlOutput;
 class QtBalloonWindows;
 class QtTickTimer;
 class QtUi;
+class SoundTable;
 class TrayIcon;
 class TrayMenu;
 
@@ -95,6 +97,10 @@ class Application final : public ShellPort,
   SettingsStore* store_;
   SystemClock clock_;
   CrtRandom random_;
+  // The sound output and its slots, first so that they go last: the player
+  // reaches them until the end.
+  std::unique_ptr<OpenAlOutput> audio_;
+  std::unique_ptr<SoundTable> sounds_;
   std::unique_ptr<QtUi> ui_;
   std::unique_ptr<DesktopWindow> window_;
   std::unique_ptr<GlContext> gl_;
