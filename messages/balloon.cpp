@@ -2,6 +2,7 @@
 #include "messages/balloon.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "platform/codepage.h"
 
@@ -92,6 +93,16 @@ TextLines drawTextLines(TextMeasure& measure, BalloonFont font, int startY, std:
     lineStart = i + 1;
   }
   return result;
+}
+
+bool isOpenableLink(std::string_view link) {
+  const std::size_t start = link.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return false;
+  const std::size_t colon = link.find(':', start);
+  if (colon == std::string_view::npos) return false;
+  std::string scheme(link.substr(start, colon - start));
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return scheme == "http" || scheme == "https" || scheme == "mailto";
 }
 
 void Balloon::setMainWindowSize(int width, int height) {

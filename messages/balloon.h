@@ -95,6 +95,11 @@ struct TextLines {
 TextLines drawTextLines(TextMeasure& measure, BalloonFont font, int startY, std::string_view text,
                         PageRange range, std::vector<BalloonLine>* drawn);
 
+// Whether a message's link may go to the desktop's URL handler: links come
+// from files and feeds off the network, so only http, https and mailto
+// links (scheme in any case, after leading white space) are opened.
+bool isOpenableLink(std::string_view link);
+
 class Balloon {
  public:
   explicit Balloon(BalloonWindows& windows) : windows_(windows) {}

@@ -133,14 +133,11 @@ class BalloonMessageWindow final : public BalloonWindowBase {
   }
 
  private:
-  // Links come from files and feeds off the network: only web and mail
-  // links go to the desktop's handler.
   bool openLink() {
     const std::string link = linkSource ? linkSource() : std::string();
     if (link.empty()) return false;
     const QUrl url(unicode(link).trimmed());
-    const QString scheme = url.scheme().toLower();
-    if (url.isValid() && (scheme == "http" || scheme == "https" || scheme == "mailto")) {
+    if (isOpenableLink(link) && url.isValid()) {
       QDesktopServices::openUrl(url);
     } else {
       std::fprintf(stderr, "balloon: only http, https and mailto links are opened, not %s\n",

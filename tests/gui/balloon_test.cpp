@@ -94,6 +94,16 @@ class Program {
         timeoutMs);
     return found;
   }
+  // The X window id of the program's visible window titled `title`.
+  QString windowId(const QString& title) {
+    return xdotoolOutput({"search", "--all", "--onlyvisible", "--pid",
+                          QString::number(process_.processId()), "--name", "^" + title + "$"})
+        .section('\n', 0, 0);
+  }
+  // Waits for `text` in standard output after position `from`.
+  bool said(const QByteArray& text, qsizetype from, int timeoutMs = 3000) {
+    return QTest::qWaitFor([&] { return output().indexOf(text, from) >= 0; }, timeoutMs);
+  }
   std::optional<QRect> character(int timeoutMs = 20000) {
     return window(QStringLiteral("Vashel"), timeoutMs, QSize(240, 320));
   }
@@ -203,6 +213,18 @@ TEST_F(BalloonProgramTest, HerFirstMessageShowsBesideHer) {
   expectBalloonDrawn(screen, *body, *tail, true);
   expectNothingGreen(screen);
   EXPECT_TRUE(program.output().contains("WM_PAINT\n"));
+
+  // A double-click on a balloon without a link only says so; a key typed
+  // into the balloon reaches the character, whose i key answers.
+  const qsizetype from = program.output().size();
+  testing::xdotool(QStringList{"mousemove"} + point(body->center().x(), body->center().y()));
+  testing::xdotool({"click", "--repeat", "2", "--delay", "80", "1"});
+  EXPECT_TRUE(program.said("左だぶるくりっく\n", from)) << program.output().mid(from).toStdString();
+  const QString id = program.windowId(QStringLiteral("message"));
+  ASSERT_FALSE(id.isEmpty()) << "the balloon went away";
+  testing::xdotool({"key", "--window", id, "i"});
+  EXPECT_TRUE(program.said("POPUP側でキー受信\n", from));
+  EXPECT_TRUE(program.said("  Show Stat ON\n", from)) << program.output().mid(from).toStdString();
 }
 
 TEST_F(BalloonProgramTest, AClickedSequenceStepsOnAndTheBalloonFollowsADrag) {

@@ -156,6 +156,16 @@ TEST(BalloonPages, NothingToShow) {
   EXPECT_EQ(balloon.text(), "");
 }
 
+TEST(BalloonLinks, OnlyWebAndMailLinksOpen) {
+  for (const char* link : {"http://example.com/", "HTTPS://example.com/a?b", " mailto:a@b.c"}) {
+    EXPECT_TRUE(isOpenableLink(link)) << link;
+  }
+  for (const char* link : {"", "   ", "file:///etc/passwd", "javascript:alert(1)", "example.com",
+                           "C:\\Windows\\notepad.exe", "httpx://a", "ftp://a/b", "/usr/bin/xterm"}) {
+    EXPECT_FALSE(isOpenableLink(link)) << link;
+  }
+}
+
 struct PlacementCase {
   int mainX, mainY, mainWidth, mainHeight;
   BalloonPlacement expected;
