@@ -27,6 +27,7 @@
 #include "app/startup_shortcut.h"
 #include "app/tray_icon.h"
 #include "app/tray_menu.h"
+#include "app/window_exposure.h"
 #include "app/window_placement.h"
 #include "messages/balloon.h"
 #include "messages/balloon_windows_qt.h"
@@ -116,7 +117,8 @@ Application::Application(AppState& state, SettingsStore* store)
       ui_(std::make_unique<QtUi>()),
       frames_(
           state.player, [this](bool scheduleNext) { drawFrame(scheduleNext); },
-          [this] { return timer_ && timer_->pending(); }) {}
+          [this] { return timer_ && timer_->pending(); },
+          [this] { keepFrameTime(state_.player, state_.scene); }) {}
 
 Application::~Application() = default;
 
@@ -240,6 +242,13 @@ int Application::startApplication(const std::string& sceneFileName) {
 
   window_->show();
   renderFrame(true);
+  // From the first frame on, frames nobody can see are not drawn; the clock
+  // keeps its time, and a redraw asked for meanwhile comes when seen again.
+  new WindowExposure(window_.get(), [this](bool seen) {
+    if (!frames_.setSeen(seen)) return;
+    state_.render.presentRequest = true;
+    frames_.renderFrame(false);
+  });
   addTrayIcon();
 
   if (!state.shell.feedUrl.empty()) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "anim/player_fakes.h"
@@ -160,6 +161,93 @@ TEST_F(FrameGateTest, APausedCharacterStaysPausedAfterTheBox) {
   rightClick();
   EXPECT_EQ(frames, std::vector<bool>{false});
   EXPECT_FALSE(timer.armed());
+}
+
+
+// Two characters started alike on the same clock: one always seen, one
+// covered for a while. The covered one draws nothing, yet its clock, action
+// changes included, keeps pace, and it resumes on the frame the other shows.
+class UnseenTest : public ::testing::Test {
+ protected:
+  struct Character {
+    explicit Character(testing::FakeClock& clock)
+        : gate(
+              state.player,
+              [this](bool scheduleNext) {
+                drawn.push_back(state.player.clock.currentFrame);
+                keepFrameTime(state.player, state.scene);
+                (void)scheduleNext;
+              },
+              [this] { return timer.armed(); },
+              [this] { keepFrameTime(state.player, state.scene); }) {
+      Player& player = state.player;
+      player.ports.time = &clock;
+      player.ports.timer = &timer;
+      player.ports.random = &random;
+      player.log = nullptr;
+      for (const auto& [slot, start, end] : {std::tuple{0, 1, 30}, std::tuple{5, 100, 150}}) {
+        Action& a = state.scene.actions[static_cast<std::size_t>(slot)];
+        a.id = slot;
+        a.name = slot == 0 ? "idle" : "tickle";
+        a.startFrame = start;
+        a.endFrame = end;
+      }
+      setNewAction(player, state.scene, 0, {}, {});
+      startClock(player);
+    }
+    void fire() {
+      ASSERT_TRUE(timer.armed()) << "no tick is pending: the clock has stopped";
+      timer.pendingDelay = -1;
+      gate.tick();
+    }
+    OneShotTimer timer;
+    ZeroRandom random;
+    AppState state;
+    FrameGate gate;
+    std::vector<double> drawn;  // the frame of each frame drawn
+  };
+
+  // Both characters' ticks fall due every 50 ms.
+  void run(int ticks) {
+    for (int i = 0; i < ticks; ++i) {
+      clock.ms += 50;
+      seen.fire();
+      covered.fire();
+    }
+  }
+
+  testing::FakeClock clock;
+  Character seen{clock};
+  Character covered{clock};
+};
+
+TEST_F(UnseenTest, NothingIsDrawnWhileUnseenAndDrawingResumesOnTheFrameDue) {
+  run(10);
+  ASSERT_EQ(covered.drawn, seen.drawn);
+  covered.gate.setSeen(false);
+  const std::size_t before = covered.drawn.size();
+  const int changes = seen.state.player.callCounter;
+  run(60);  // three seconds: the idle range of one second ends twice
+  EXPECT_EQ(covered.drawn.size(), before);
+  EXPECT_EQ(covered.gate.framesUnseen(), 60u);
+  EXPECT_EQ(covered.state.player.clock.currentFrame, seen.state.player.clock.currentFrame);
+  EXPECT_GE(seen.state.player.callCounter, changes + 2);
+  EXPECT_EQ(covered.state.player.callCounter, seen.state.player.callCounter);
+
+  EXPECT_FALSE(covered.gate.setSeen(true)) << "ticks owe no redraw";
+  run(5);
+  ASSERT_EQ(covered.drawn.size(), before + 5);
+  EXPECT_EQ(covered.drawn.back(), seen.drawn.back());
+  EXPECT_EQ(covered.gate.framesDrawn(), before + 5);
+}
+
+TEST_F(UnseenTest, ARedrawAskedForWhileUnseenIsOwedUntilSeenAgain) {
+  covered.gate.setSeen(false);
+  covered.gate.renderFrame(false);
+  EXPECT_TRUE(covered.drawn.empty());
+  EXPECT_FALSE(covered.gate.setSeen(false));
+  EXPECT_TRUE(covered.gate.setSeen(true));
+  EXPECT_FALSE(covered.gate.setSeen(true)) << "owed once";
 }
 
 }  // namespace

@@ -450,6 +450,28 @@ TEST_F(VashelProgramTest, TheClockRunsOnAfterTheStatisticsBoxOfAClick) {
   EXPECT_GT(after - before, 5) << "the character stopped";
 }
 
+// A window over the whole screen covers her: she draws nothing while covered,
+// yet her clock goes on, and she draws again once the cover is gone.
+TEST_F(VashelProgramTest, ACoveredCharacterDrawsNothingUntilUncovered) {
+  ASSERT_NO_FATAL_FAILURE(startOnDesktop());
+  Backdrop cover;
+  cover.show();
+  cover.raise();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+  QTest::qWait(500);  // the server's report reaches her
+  const long long covered = character_.framesDrawn();
+  QTest::qWait(1500);
+  const long long stillCovered = character_.framesDrawn();
+  ASSERT_GE(covered, 0) << "no [PAINTS] report";
+  EXPECT_EQ(stillCovered, covered) << "frames were drawn under the cover";
+
+  cover.hide();
+  QTest::qWait(500);
+  const long long shown = character_.framesDrawn();
+  QTest::qWait(1000);
+  EXPECT_GT(character_.framesDrawn() - shown, 5) << "drawing did not resume";
+}
+
 TEST_F(VashelProgramTest, TheSameMailCountTwiceShowsOneNotice) {
   character_.start();
   window_ = character_.window();
