@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -84,8 +85,14 @@ void bakeCurve(AnimCurve& curve, int start, int end) {
   // Entries that already existed below the new size keep their values.
   const int top = std::min(end, kMaxBakedFrames - 1);
   const std::size_t size = top < 0 ? 0 : static_cast<std::size_t>(top) + 1;
-  curve.frames.resize(size, 0.0);
-  std::vector<double>& table = curve.frames;
+  std::vector<double> table = curve.frames.expand();
+  table.resize(size, 0.0);
+  // The table is worked on whole and stored compactly however baking ends.
+  struct StoreOnExit {
+    BakedTable& frames;
+    std::vector<double>& table;
+    ~StoreOnExit() { frames.store(table); }
+  } storeOnExit{curve.frames, table};
   const std::size_t n =
       std::min({curve.times.size(), curve.values.size(), curve.tangentAngle.size()});
   auto fillRange = [&](long long from, long long to, double value) {
@@ -134,6 +141,44 @@ void bakeCurve(AnimCurve& curve, int start, int end) {
     table[f] = curve.values[0];
   }
   fillRange(keyFrame(curve.times[n - 1]), top, curve.values[n - 1]);
+}
+
+namespace {
+
+bool sameBits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+}  // namespace
+
+std::vector<double> BakedTable::expand() const {
+  std::vector<double> table(size_, tail_);
+  std::fill_n(table.begin(), headEnd_, head_);
+  std::copy(middle_.begin(), middle_.end(), table.begin() + headEnd_);
+  return table;
+}
+
+void BakedTable::store(const std::vector<double>& table) {
+  size_ = static_cast<std::uint32_t>(table.size());
+  std::size_t head = 0, tail = table.size();
+  if (!table.empty()) {
+    while (head < table.size() && sameBits(table[head], table.front())) ++head;
+    while (tail > head && sameBits(table[tail - 1], table.back())) --tail;
+  }
+  headEnd_ = static_cast<std::uint32_t>(head);
+  head_ = table.empty() ? 0.0 : table.front();
+  tail_ = table.empty() ? 0.0 : table.back();
+  middle_.assign(table.begin() + static_cast<std::ptrdiff_t>(head),
+                 table.begin() + static_cast<std::ptrdiff_t>(tail));
+  middle_.shrink_to_fit();
+}
+
+bool BakedTable::operator==(const std::vector<double>& table) const {
+  if (table.size() != size_) return false;
+  for (std::size_t f = 0; f < table.size(); ++f) {
+    if (!sameBits(table[f], (*this)[f])) return false;
+  }
+  return true;
 }
 
 double evaluateCurve(const AnimCurve& curve, int frame) {

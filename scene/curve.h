@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace vashel {
@@ -16,11 +17,43 @@ enum class CurveKind { Plain, Angle, Transparency };
 inline constexpr double kRadiansToDegrees = 57.29577951308232;
 inline constexpr double kDegreesToRadians = 0.017453292519943295;
 
+// A baked table, one value per frame, kept as its first run of equal
+// entries, the entries between, and its last run of equal entries. Most
+// curves hold still for long stretches before their first key and after
+// their last, and many never move at all: those runs cost nothing here.
+// Reads give exactly the entries that were stored.
+class BakedTable {
+ public:
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  double operator[](std::size_t f) const {
+    if (f < headEnd_) return head_;
+    const std::size_t m = f - headEnd_;
+    return m < middle_.size() ? middle_[m] : tail_;
+  }
+  double back() const { return (*this)[size_ - 1]; }
+
+  // The whole table, and storing a whole table.
+  std::vector<double> expand() const;
+  void store(const std::vector<double>& table);
+  void assign(std::size_t count, double value) { store(std::vector<double>(count, value)); }
+  void clear() { store({}); }
+
+  std::size_t storedEntries() const { return middle_.size(); }
+  bool operator==(const std::vector<double>& table) const;
+
+ private:
+  std::uint32_t size_ = 0;
+  std::uint32_t headEnd_ = 0;  // entries below are head_
+  double head_ = 0.0, tail_ = 0.0;
+  std::vector<double> middle_;  // entries headEnd_ .. headEnd_ + size - 1; tail_ after
+};
+
 struct AnimCurve {
   std::vector<double> times;         // key times in frames, file order
   std::vector<double> values;        // key values after the kind's conversion
   std::vector<double> tangentAngle;  // degrees, one per key
-  std::vector<double> frames;        // baked table: frames[f] is the value at frame f
+  BakedTable frames;                 // baked table: frames[f] is the value at frame f
 
   AnimCurve() = default;
   explicit AnimCurve(std::size_t keyCount)

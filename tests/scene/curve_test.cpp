@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 namespace vashel {
 namespace {
@@ -129,7 +132,7 @@ TEST(BakeCurve, FarKeysStayCheap) {
 TEST(BakeCurve, KeysOutOfOrderOrOnOneFrameAreHarmless) {
   AnimCurve same = curveOf({{3, 1, 0}, {3.5, 2, 0}, {8, 4, 0}});
   bakeCurve(same, 0, 10);
-  for (double v : same.frames) EXPECT_TRUE(std::isfinite(v));
+  for (double v : same.frames.expand()) EXPECT_TRUE(std::isfinite(v));
   EXPECT_EQ(same.frames[10], 4.0);
   AnimCurve backwards = curveOf({{8, 1, 0}, {2, 2, 0}});
   bakeCurve(backwards, 0, 10);
@@ -145,7 +148,7 @@ TEST(BakeCurve, SteepTangentsStayWithinTheControlPoints) {
   // sample, and so every entry, lies within their hull.
   AnimCurve curve = curveOf({{0, 0, 89.9}, {30, 1, 89.9}});
   bakeCurve(curve, 0, 30);
-  for (double v : curve.frames) {
+  for (double v : curve.frames.expand()) {
     EXPECT_GE(v, -9.0);
     EXPECT_LE(v, 10.0);
   }
@@ -171,7 +174,7 @@ TEST(RoundFrame, HalfUpThenTowardZeroWithinTheIntRange) {
 
 TEST(EvaluateCurve, BakedTableFirst) {
   AnimCurve curve = curveOf({{0, 0, 0}, {10, 100, 0}});
-  curve.frames = {5, 6, 7};
+  curve.frames.store({5, 6, 7});
   EXPECT_EQ(evaluateCurve(curve, 2), 7.0);
   // Outside the table the keys are interpolated linearly.
   EXPECT_EQ(evaluateCurve(curve, 3), 30.0);
@@ -217,6 +220,47 @@ TEST(EvaluateCurve, DegenerateCurves) {
   EXPECT_EQ(evaluateCurve(ragged, 5), 1.0);
   bakeCurve(ragged, 0, 3);
   EXPECT_EQ(ragged.frames[3], 1.0);
+}
+
+// A table keeps only what lies between its first and last runs of equal
+// entries, and gives back every entry bit for bit.
+TEST(BakedTable, KeepsEveryEntryWhileStoringOnlyTheMovingPart) {
+  auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  const double nan = std::nan("");
+  const std::vector<std::vector<double>> tables = {
+      {2, 2, 2, 1, 0, -0.0, 5, 5, 5}, {7, 7, 7, 7}, {nan, nan, 1}, {1, 2}, {3}, {}, {0, -0.0, 0}};
+  const std::size_t stored[] = {3, 0, 0, 0, 0, 0, 1};
+  for (std::size_t t = 0; t < tables.size(); ++t) {
+    const std::vector<double>& table = tables[t];
+    BakedTable baked;
+    baked.store(table);
+    ASSERT_EQ(baked.size(), table.size());
+    EXPECT_EQ(baked.storedEntries(), stored[t]) << "table " << t;
+    const std::vector<double> back = baked.expand();
+    for (std::size_t f = 0; f < table.size(); ++f) {
+      EXPECT_EQ(bits(baked[f]), bits(table[f])) << "table " << t << " frame " << f;
+      EXPECT_EQ(bits(back[f]), bits(table[f])) << "table " << t << " frame " << f;
+    }
+  }
+
+  // Baked curves: a still stretch before the first key and after the last
+  // is not stored.
+  AnimCurve still = curveOf({{1, 7, 0}});
+  bakeCurve(still, 1, 100);
+  EXPECT_EQ(still.frames.storedEntries(), 0u);
+  EXPECT_EQ(evaluateCurve(still, 0), 0.0);
+  EXPECT_EQ(evaluateCurve(still, 100), 7.0);
+  AnimCurve moving = curveOf({{10, 0, 30}, {20, 5, -30}});
+  bakeCurve(moving, 0, 300);
+  EXPECT_LE(moving.frames.storedEntries(), 11u);
+  EXPECT_EQ(moving.frames.size(), 301u);
+  EXPECT_EQ(evaluateCurve(moving, 300), 5.0);
+  // Baking again to a later end keeps what was there.
+  const std::vector<double> before = moving.frames.expand();
+  bakeCurve(moving, 0, 400);
+  for (std::size_t f = 0; f < before.size(); ++f) {
+    ASSERT_EQ(bits(moving.frames[f]), bits(before[f])) << f;
+  }
 }
 
 }  // namespace

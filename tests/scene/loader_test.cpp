@@ -124,7 +124,7 @@ TEST_F(FullScene, MeshCurves) {
 
   ASSERT_TRUE(body.alphaGain);
   ASSERT_EQ(body.alphaGain->frames.size(), 31u);  // baked when read
-  for (double v : body.alphaGain->frames) EXPECT_EQ(v, 0.75);
+  for (double v : body.alphaGain->frames.expand()) EXPECT_EQ(v, 0.75);
   ASSERT_TRUE(body.alphaOffset);
   EXPECT_EQ(body.alphaOffset->frames[10], 1.0);
   EXPECT_EQ(body.alphaOffset->frames[30], 1.0);
