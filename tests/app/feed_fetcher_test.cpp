@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDropEvent>
 #include <QThread>
 
 #include <vector>
 
 #include "../net/local_http_server.h"
+#include "app/desktop_window.h"
 #include "qt_test_app.h"
 
 namespace vashel {
@@ -119,6 +121,33 @@ TEST(DroppedUrl, TextOrALinkThatIsNoFile) {
 
   QMimeData nothing;
   EXPECT_EQ(droppedUrl(nothing), std::nullopt);
+}
+
+TEST(DroppedUrl, TheWindowHandsADroppedUrlOnAndRefusesFiles) {
+  testing::ensureQtApp();
+  DesktopWindow window(QStringLiteral("drop"), DesktopWindow::Presentation::ShapeMask);
+  EXPECT_TRUE(window.acceptDrops());
+  std::vector<std::string> dropped;
+  window.setDropCallback([&](const std::string& url) { dropped.push_back(url); });
+
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.xml"))});
+  QDragEnterEvent fileEnter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&window, &fileEnter);
+  EXPECT_FALSE(fileEnter.isAccepted());
+  QDropEvent fileDrop(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&window, &fileDrop);
+  EXPECT_TRUE(dropped.empty());
+
+  QMimeData text;
+  text.setText(QStringLiteral("http://127.0.0.1/anim.xml"));
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&window, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent textDrop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&window, &textDrop);
+  EXPECT_TRUE(textDrop.isAccepted());
+  EXPECT_EQ(dropped, std::vector<std::string>{"http://127.0.0.1/anim.xml"});
 }
 
 }  // namespace
