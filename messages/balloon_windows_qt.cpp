@@ -55,6 +55,13 @@ QFont balloonFont(int points, bool bold) {
   return font;
 }
 
+// The largest balloon: the screen, or a size any X server takes.
+QSize screenLimit() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->geometry().size().boundedTo(QSize(8192, 8192))
+                           : QSize(4096, 4096);
+}
+
 // A shape that lies wholly outside the window: an empty region would mean
 // "no shape" and show the whole rectangle.
 QRegion nothingVisible() { return QRegion(-1, -1, 1, 1); }
@@ -207,18 +214,22 @@ void QtBalloonWindows::place(const BalloonPlacement& placement) {
 
 void QtBalloonWindows::draw(const BalloonPicture& picture) {
   if (picture.width <= 0 || picture.height <= 0) return;
-  QImage image(picture.width, picture.height, QImage::Format_ARGB32_Premultiplied);
+  // A text without line breaks from a file or feed could ask for a window
+  // wider than any screen or than X allows; it is cut at the screen's size.
+  const QSize size = QSize(picture.width, picture.height).boundedTo(screenLimit());
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   QPainter painter(&image);
   // Hard edges: the shape mask is cut from these very pixels.
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setPen(QPen(Qt::black, 1));
   painter.setBrush(Qt::white);
-  painter.drawRoundedRect(QRect(0, 0, picture.width - 1, picture.height - 1), kCornerRadius,
+  painter.drawRoundedRect(QRect(0, 0, size.width() - 1, size.height() - 1), kCornerRadius,
                           kCornerRadius, Qt::AbsoluteSize);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   painter.setPen(kTextColour);
   for (const BalloonLine& line : picture.lines) {
+    if (line.y >= size.height()) break;  // lines come top to bottom
     const QFont& lineFont = font(line.font);
     painter.setFont(lineFont);
     painter.drawText(line.x, line.y + QFontMetrics(lineFont).ascent(), unicode(line.text));

@@ -8,11 +8,21 @@
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QFontInfo>
+#include <QScreen>
 #include <QWidget>
 
+#include <xcb/xcb.h>
+
+#include <cmath>
+#include <cstdlib>
 #include <optional>
+#include <string>
 
 #include "gui/display.h"
+#include "messages/balloon.h"
+#include "messages/balloon_windows_qt.h"
+#include "platform/codepage.h"
 
 namespace vashel {
 namespace {
@@ -23,13 +33,16 @@ using testing::sameColour;
 
 constexpr QRgb kDesktop = 0xff2040c0;
 
-// The desktop: a full-screen window of one colour behind everything.
+// The desktop: a full-screen window of one colour behind everything, which
+// counts the clicks that reach it.
 class Backdrop final : public QWidget {
  public:
   Backdrop() : QWidget(nullptr, Qt::FramelessWindowHint) { setGeometry(0, 0, 1024, 768); }
+  int presses = 0;
 
  protected:
   void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(kDesktop)); }
+  void mousePressEvent(QMouseEvent*) override { ++presses; }
 };
 
 QString xdotoolOutput(const QStringList& args) {
@@ -298,6 +311,112 @@ TEST_F(BalloonProgramTest, AClickedSequenceStepsOnAndTheBalloonFollowsADrag) {
   ASSERT_TRUE(right && leftTail);
   expectBeside(*right, *moved);
   expectBalloonDrawn(grabScreen(), *right, *leftTail, false);
+}
+
+// Takes the compositing manager's selection, as a compositor would.
+class FakeCompositor {
+ public:
+  FakeCompositor() {
+    connection_ = xcb_connect(nullptr, &screenNumber_);
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection_));
+    for (int i = 0; i < screenNumber_; ++i) xcb_screen_next(&it);
+    const xcb_window_t window = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, it.data->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const std::string name = "_NET_WM_CM_S" + std::to_string(screenNumber_);
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
+        nullptr);
+    xcb_set_selection_owner(connection_, window, atom->atom, XCB_CURRENT_TIME);
+    std::free(atom);
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  }
+  ~FakeCompositor() { xcb_disconnect(connection_); }  // the selection goes with it
+
+ private:
+  xcb_connection_t* connection_ = nullptr;
+  int screenNumber_ = 0;
+};
+
+class BalloonWindowsTest : public BalloonProgramTest {};
+
+TEST_F(BalloonWindowsTest, ATitledMessageInTheFontsOfTheScreen) {
+  QtBalloonWindows windows(nullptr);
+  int ticks = 0;
+  windows.setTimerCallback([&] { ++ticks; });
+  Balloon balloon(windows);
+  balloon.setScreenWidth(1024);
+  balloon.setMainWindowSize(240, 320);
+  balloon.showText(convertUtf8ToShiftJis("こんにちは<br>Hello, world"),
+                   convertUtf8ToShiftJis("お知らせ"), "");
+  balloon.placeBeside(400, 100);
+  balloon.layout(0);
+  balloon.layout(1);
+  QWidget& message = windows.messageWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&message));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&windows.tailWindow()));
+  const QRect body = message.geometry();
+  EXPECT_EQ(body.x(), 100 + 167);
+  EXPECT_EQ(body.size(), QSize(balloon.width(), balloon.height()));
+  const QImage screen = grabScreen();
+  expectBalloonDrawn(screen, body, windows.tailWindow().geometry(), false);
+  expectNothingGreen(screen);
+  EXPECT_EQ(message.windowTitle(), "message");
+  EXPECT_EQ(windows.tailWindow().windowTitle(), "balloon");
+  EXPECT_EQ(message.windowRole(), "messagebox");
+
+  // 9 and 11 points at the screen's resolution, from a face that has kana.
+  const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+  const QFontInfo normal(windows.font(BalloonFont::Normal));
+  const QFontInfo bold(windows.font(BalloonFont::Bold));
+  EXPECT_EQ(normal.pixelSize(), std::lround(9 * dpi / 72));
+  EXPECT_EQ(bold.pixelSize(), std::lround(11 * dpi / 72));
+  EXPECT_FALSE(normal.bold());
+  EXPECT_TRUE(bold.bold());
+  EXPECT_TRUE(QFontMetrics(windows.font(BalloonFont::Normal)).inFont(QChar(0x3053)))
+      << normal.family().toStdString();
+
+  // Clicks beyond the rounded corner reach the desktop, clicks on the body
+  // do not.
+  testing::xdotool(QStringList{"mousemove"} + point(body.x(), body.y()));
+  testing::xdotool({"click", "1"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return backdrop_.presses == 1; }, 2000));
+  QTest::qWait(600);
+  testing::xdotool(QStringList{"mousemove"} + point(body.center().x(), body.center().y()));
+  testing::xdotool({"click", "1"});
+  QTest::qWait(200);
+  EXPECT_EQ(backdrop_.presses, 1);
+
+  // The balloon timer ticks every half second from the show on.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 3000));
+
+  balloon.hide();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !message.isVisible(); }, 1000));
+  EXPECT_FALSE(windows.tailWindow().isVisible());
+}
+
+TEST_F(BalloonWindowsTest, PerPixelAlphaUnderACompositorAShapeWithout) {
+  {
+    FakeCompositor compositor;
+    QtBalloonWindows windows(nullptr);
+    EXPECT_TRUE(windows.messageWindow().testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(windows.tailWindow().testAttribute(Qt::WA_TranslucentBackground));
+  }
+  QTest::qWait(50);
+  QtBalloonWindows windows(nullptr);
+  EXPECT_FALSE(windows.messageWindow().testAttribute(Qt::WA_TranslucentBackground));
+}
+
+TEST_F(BalloonWindowsTest, ALineWiderThanTheScreenIsCut) {
+  QtBalloonWindows windows(nullptr);
+  Balloon balloon(windows);
+  balloon.setScreenWidth(1024);
+  balloon.showEntry(std::string(20000, 'W'));
+  balloon.placeBeside(400, 100);
+  balloon.layout(1);
+  EXPECT_GT(balloon.width(), 1024);
+  EXPECT_LE(windows.messageWindow().width(), 1024);
 }
 
 }  // namespace
