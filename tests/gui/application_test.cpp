@@ -770,5 +770,63 @@ TEST_F(VashelProgramTest, StartsThroughX11UnderAWaylandSessionWithoutAServer) {
   EXPECT_EQ(character_.waitForExit(), 0);
 }
 
+// The loudest 16-bit sample OpenAL Soft's wave backend has written after
+// byte `from` of its file so far (the file's sizes are set only at its end).
+int loudestWritten(const QString& file, qsizetype from) {
+  QFile in(file);
+  if (!in.open(QIODevice::ReadOnly)) return -1;
+  const QByteArray bytes = in.readAll();
+  const qsizetype data = bytes.indexOf("data");
+  if (data < 0) return -1;
+  int most = 0;
+  // Samples start after the data chunk's header, at an even offset.
+  qsizetype start = std::max(from, data + 8);
+  start += (start - data) % 2;
+  for (qsizetype i = start; i + 1 < bytes.size(); i += 2) {
+    const auto sample = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                  static_cast<unsigned char>(bytes[i + 1]) << 8);
+    most = std::max(most, std::abs(int{sample}));
+  }
+  return most;
+}
+
+// The sample's actions are heard: with OpenAL Soft writing what it plays to a
+// file, the start-up greeting brings its chime, then silence once it has
+// ended, and the stretch action its own sound.
+TEST_F(VashelProgramTest, ActionsPlayTheirSounds) {
+  QTemporaryDir audio;
+  const QString wave = audio.filePath("out.wav");
+  QFile conf(audio.filePath("alsoft.conf"));
+  ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+  conf.write(("[general]\ndrivers=wave\nchannels=mono\nsample-type=int16\n[wave]\nfile=" + wave +
+              "\n").toUtf8());
+  conf.close();
+  character_.environment().insert("ALSOFT_CONF", conf.fileName());
+  character_.environment().remove("ALSOFT_DRIVERS");
+  character_.start();
+  window_ = character_.window();
+  ASSERT_FALSE(window_.isEmpty());
+  (void)QTest::qWaitFor([&] { return loudestWritten(wave, 0) > 1000; }, 5000);
+  EXPECT_GT(loudestWritten(wave, 0), 1000) << "the greeting's chime was not heard";
+  QTest::qWait(2000);  // the chime lasts 1.6 s
+  qsizetype before = QFile(wave).size();
+  QTest::qWait(300);
+  EXPECT_LT(loudestWritten(wave, before), 100) << "sound after the chime's end";
+  before = QFile(wave).size();
+  // The first action change after start-up may only show the welcome
+  // message; by the second key action 2 plays.
+  qsizetype at = 0;
+  for (const char* expected : {"setNewAction[1]\n", "setNewAction[2]\n"}) {
+    xdotool({"key", "--window", window_, "A"});
+    at = character_.waitForOutput(expected, at);
+    ASSERT_GE(at, 0) << character_.output().toStdString();
+  }
+  // Once the stretch has begun only its sound can play for a while.
+  QTest::qWait(400);
+  before = QFile(wave).size();
+  (void)QTest::qWaitFor([&] { return loudestWritten(wave, before) > 1000; }, 1500);
+  EXPECT_GT(loudestWritten(wave, before), 1000) << "stretch.wav was not heard";
+}
+
 }  // namespace
 }  // namespace vashel
