@@ -47,7 +47,9 @@ void Mesh::setInfluences(std::size_t v, std::span<const SkinInfluence> list) {
   if (influenceStart_.empty()) influenceStart_.push_back(0);
   // Vertices skipped over have none.
   influenceStart_.resize(v + 1, static_cast<std::uint32_t>(influencePool_.size()));
-  influencePool_.insert(influencePool_.end(), list.begin(), list.end());
+  const std::size_t at = influencePool_.size();
+  influencePool_.resize(at + list.size());
+  std::copy(list.begin(), list.end(), influencePool_.begin() + static_cast<std::ptrdiff_t>(at));
   influenceStart_.push_back(static_cast<std::uint32_t>(influencePool_.size()));
 }
 
@@ -89,12 +91,17 @@ void Mesh::addFace(std::span<const int> vertex, std::span<const int> texcoord,
                    std::span<const int> normal) {
   const std::size_t n = vertex.size();
   checkIndexRoom(faceVertex_.size(), n);
-  faceVertex_.insert(faceVertex_.end(), vertex.begin(), vertex.end());
-  for (auto [list, from] : {std::pair{&faceTexcoord_, texcoord}, std::pair{&faceNormal_, normal}}) {
-    const std::size_t given = std::min(n, from.size());
-    list->insert(list->end(), from.begin(), from.begin() + static_cast<std::ptrdiff_t>(given));
-    list->insert(list->end(), n - given, -1);
-  }
+  // Grown and filled element by element: a range insert from a span takes
+  // the slow generic path, and faces are short.
+  const std::size_t at = faceVertex_.size();
+  faceVertex_.resize(at + n);
+  faceTexcoord_.resize(at + n, -1);
+  faceNormal_.resize(at + n, -1);
+  std::copy(vertex.begin(), vertex.end(), faceVertex_.begin() + static_cast<std::ptrdiff_t>(at));
+  std::copy_n(texcoord.begin(), std::min(n, texcoord.size()),
+              faceTexcoord_.begin() + static_cast<std::ptrdiff_t>(at));
+  std::copy_n(normal.begin(), std::min(n, normal.size()),
+              faceNormal_.begin() + static_cast<std::ptrdiff_t>(at));
   faceStart_.push_back(static_cast<std::uint32_t>(faceVertex_.size()));
 }
 
