@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
