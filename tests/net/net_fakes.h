@@ -1,12 +1,13 @@
-// A transport that answers from the test, and a recorder of message boxes.
+// A transport that answers from the test, a recorder of message boxes, and
+// what a function printed on a FILE*.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "net/feed_reader.h"
-#include "platform/http.h"
 
 namespace vashel::testing {
 
@@ -16,16 +17,31 @@ class FakeTransport final : public HttpTransport {
     urls.push_back(url);
     return response;
   }
-  HttpResponse response;
+  HttpResponse response{HttpFailure::None, 200, "", false, ""};
   std::vector<std::string> urls;
 };
 
 class RecordedBoxes final : public FetchErrorBoxes {
  public:
   void errorBox(std::string_view caption, std::string_view text) override {
-    boxes.emplace_back(caption, text);
+    boxes.push_back(std::string(caption) + "|" + std::string(text));
   }
-  std::vector<std::pair<std::string, std::string>> boxes;
+  std::vector<std::string> boxes;
+};
+
+class CapturedFile {
+ public:
+  ~CapturedFile() { std::fclose(file_); }
+  std::FILE* get() { return file_; }
+  std::string text() {
+    std::string all(static_cast<std::size_t>(std::ftell(file_)), '\0');
+    std::rewind(file_);
+    all.resize(std::fread(all.data(), 1, all.size(), file_));
+    return all;
+  }
+
+ private:
+  std::FILE* file_ = std::tmpfile();
 };
 
 // Parses `document` as if it had just been fetched.
