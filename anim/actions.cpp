@@ -231,7 +231,16 @@ void showBalloon(Player& player, std::optional<std::string_view> text, int secon
 
 void balloonTimerFired(Player& player) {
   if (player.ports.balloon == nullptr) return;
-  if (messageExpired(player.balloon, balloonNow(player))) showBalloon(player, std::nullopt, 0);
+  if (!messageExpired(player.balloon, balloonNow(player))) return;
+  const bool steppingList = player.balloon.currentSequence != nullptr;
+  showBalloon(player, std::nullopt, 0);
+  // An entry taken here is drawn at once. Left for the next action start,
+  // it would be replaced by the following tick's entry first, and a
+  // conversation would show only its opening line.
+  if (steppingList && player.balloon.currentSequence != nullptr && !player.isMenuOpen()) {
+    player.ports.balloon->layout(0);
+    player.ports.balloon->layout(1);
+  }
 }
 
 int setNewAction(Player& player, Scene& scene, int key, std::string_view pickName,

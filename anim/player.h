@@ -214,7 +214,8 @@ void showBalloon(Player& player, std::optional<std::string_view> text, int secon
                  std::string_view title = {}, std::string_view link = {});
 
 // One tick of the balloon timer: once the current message has ended, the
-// next list entry shows or the balloon hides again (without layout).
+// next list entry is shown and drawn (unless a popup menu is open), or the
+// balloon hides again.
 void balloonTimerFired(Player& player);
 
 // Index of the first action named exactly name, or -1 (an empty name names

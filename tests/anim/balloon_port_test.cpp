@@ -75,7 +75,7 @@ TEST(BalloonPortTimer, NoPageTurnsWhileAMenuIsOpen) {
   EXPECT_EQ(rig.windows.pages, (std::vector<std::string>{"one", "(hidden)"}));
 }
 
-TEST(BalloonPortTimer, AnEntryTakenByTheTimerWaitsForTheNextDrawing) {
+TEST(BalloonPortTimer, AnEntryTakenByTheTimerIsDrawnWithItsPages) {
   PortRig rig;
   XmlElement sequence;
   addElement(sequence, "m", {{"frame", "10"}}, "first");
@@ -84,12 +84,21 @@ TEST(BalloonPortTimer, AnEntryTakenByTheTimerWaitsForTheNextDrawing) {
   showBalloon(rig.player, std::nullopt, 0);
   rig.port.layout(1);
   rig.clock.ms += 1001;
-  rig.port.timerTick();  // takes "second" without drawing it
-  EXPECT_EQ(rig.balloon.text(), "second\\0more");
+  rig.port.timerTick();  // takes "second" and draws it
+  EXPECT_EQ(rig.windows.pages, (std::vector<std::string>{"first", "second"}));
   rig.clock.ms += 1001;
-  rig.port.timerTick();  // its time is up unseen: the list ends
-  EXPECT_EQ(rig.windows.pages, (std::vector<std::string>{"first", "(hidden)"}));
+  rig.port.timerTick();  // its next page for the entry's time again
+  rig.clock.ms += 1001;
+  rig.port.timerTick();  // the list is used up
+  EXPECT_EQ(rig.windows.pages, (std::vector<std::string>{"first", "second", "more", "(hidden)"}));
   EXPECT_EQ(rig.player.balloon.currentSequence, nullptr);
+
+  // With a popup menu open the entry is taken but not drawn.
+  startSequenceList(rig.player.balloon, sequence);
+  rig.menuOpen = true;
+  rig.port.timerTick();
+  EXPECT_EQ(rig.balloon.text(), "first");
+  EXPECT_EQ(rig.windows.pages.size(), 4u);
 }
 
 }  // namespace
