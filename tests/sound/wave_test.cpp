@@ -299,22 +299,5 @@ TEST(Descramble, BundledSound) {
   EXPECT_GT(loudShare(raw->data), 0.8);
 }
 
-// The plain image for glj wav reads back as the same sound.
-TEST(WaveImage, PlainPcmRoundTrip) {
-  PcmSound sound;
-  sound.format = {2, 11025, 16};
-  for (int i = 0; i < 40; ++i) sound.data.push_back(static_cast<char>(i * 7));
-  const std::vector<char> image = pcmWaveImage(sound);
-  ASSERT_EQ(image.size(), 44u + 40u);
-  EXPECT_EQ(std::string(image.begin() + 12, image.begin() + 20), "fmt " + u32(16));
-  EXPECT_EQ(std::string(image.begin() + 20, image.begin() + 36), pcmFormat(2, 11025, 16));
-  std::string problem;
-  const auto back = decodeSound(image, "out.wav", problem);
-  ASSERT_TRUE(back) << problem;
-  EXPECT_EQ(back->data, sound.data);
-  EXPECT_EQ(back->format.sampleRate, 11025);
-  EXPECT_EQ(back->format.channels, 2);
-}
-
 }  // namespace
 }  // namespace vashel
