@@ -5,7 +5,9 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <type_traits>
+#include <unordered_map>
 
 namespace vashel {
 namespace {
@@ -30,28 +32,47 @@ std::size_t usableVertexCount(const Mesh& mesh) {
 bool shapeMatches(const Mesh& mesh, const MeshArrays& a) {
   return a.built && a.vertexCount == mesh.vertices.size() &&
          a.usableVertices == usableVertexCount(mesh) && a.faceCount == mesh.faceCount() &&
-         a.normalCount == mesh.normals.size() && a.texcoordCount == mesh.texcoords.size();
+         a.normalCount == mesh.normals.size() && a.texcoordCount == mesh.texcoords.size() &&
+         a.colorCount == mesh.colors.size();
 }
 
-void buildCorners(const Mesh& mesh, MeshArrays& a) {
+// What a corner is drawn with; corners with equal keys share a point.
+struct PointKey {
+  std::int32_t vertex, ownNormal, normal, texcoord, color;
+  bool operator==(const PointKey&) const = default;
+};
+
+struct PointKeyHash {
+  std::size_t operator()(const PointKey& k) const {
+    std::uint64_t h = 0x9e3779b97f4a7c15ull;
+    for (const std::int32_t part : {k.vertex, k.ownNormal, k.normal, k.texcoord, k.color}) {
+      h = (h ^ static_cast<std::uint32_t>(part)) * 0x100000001b3ull;
+    }
+    return static_cast<std::size_t>(h ^ (h >> 29));
+  }
+};
+
+void buildPoints(const Mesh& mesh, MeshArrays& a) {
   a.vertexCount = mesh.vertices.size();
   a.usableVertices = usableVertexCount(mesh);
   a.faceCount = mesh.faceCount();
   a.normalCount = mesh.normals.size();
   a.texcoordCount = mesh.texcoords.size();
-  a.cornerVertex.clear();
-  a.cornerNormal.clear();
-  a.cornerTexcoord.clear();
-  a.drawnNormal.clear();
-  a.drawnTexcoord.clear();
+  a.colorCount = mesh.colors.size();
+  for (auto* list : {&a.pointNormal, &a.drawnNormal, &a.drawnTexcoord, &a.drawnColor,
+                     &a.faceFirst, &a.faceCorners}) {
+    list->clear();
+  }
+  a.pointVertex.clear();
+  a.cornerPoint.clear();
   a.triangles.clear();
-  a.faceFirst.clear();
-  a.faceCorners.clear();
+  a.facePoints.clear();
 
-  std::int32_t carriedNormal = -1, carriedTexcoord = -1;
+  std::unordered_map<PointKey, std::uint32_t, PointKeyHash> points;
+  PointKey carried{-1, -1, -1, -1, -1};
   for (std::size_t f = 0; f < a.faceCount; ++f) {
     const FaceView face = mesh.face(f);
-    const auto first = static_cast<std::uint32_t>(a.cornerVertex.size());
+    const auto first = static_cast<std::uint32_t>(a.cornerPoint.size());
     for (std::size_t corner = 0; corner < face.vertex.size(); ++corner) {
       const int v = face.vertex[corner];
       if (!inRange(v, a.usableVertices)) continue;
@@ -59,38 +80,51 @@ void buildCorners(const Mesh& mesh, MeshArrays& a) {
       if (!inRange(n, a.normalCount)) n = -1;
       int t = cornerIndex(face.texcoord, corner);
       if (!inRange(t, a.texcoordCount)) t = -1;
-      if (n >= 0) carriedNormal = n;
-      if (t >= 0) carriedTexcoord = t;
-      a.cornerVertex.push_back(static_cast<std::uint32_t>(v));
-      a.cornerNormal.push_back(n);
-      a.cornerTexcoord.push_back(t);
-      a.drawnNormal.push_back(carriedNormal);
-      a.drawnTexcoord.push_back(carriedTexcoord);
+      carried.vertex = v;
+      carried.ownNormal = n;
+      if (n >= 0) carried.normal = n;
+      if (t >= 0) carried.texcoord = t;
+      if (inRange(v, a.colorCount) && mesh.colors[static_cast<std::size_t>(v)].r >= 0.0) {
+        carried.color = v;
+      }
+      const auto [at, added] =
+          points.try_emplace(carried, static_cast<std::uint32_t>(a.pointVertex.size()));
+      if (added) {
+        a.pointVertex.push_back(static_cast<std::uint32_t>(v));
+        a.pointNormal.push_back(n);
+        a.drawnNormal.push_back(carried.normal);
+        a.drawnTexcoord.push_back(carried.texcoord);
+        a.drawnColor.push_back(carried.color);
+      }
+      a.cornerPoint.push_back(at->second);
     }
-    const auto count = static_cast<std::uint32_t>(a.cornerVertex.size()) - first;
+    const auto count = static_cast<std::uint32_t>(a.cornerPoint.size()) - first;
     a.faceFirst.push_back(static_cast<std::int32_t>(first));
     a.faceCorners.push_back(static_cast<std::int32_t>(count));
     // The order llvmpipe splits a polygon in: corners i+1, i+2, then the
-    // first (its provoking vertex comes last), so that every triangle is the
-    // one the per-face path drew.
+    // first (its provoking vertex comes last).
     for (std::uint32_t i = 0; i + 2 < count; ++i) {
-      a.triangles.push_back(first + i + 1);
-      a.triangles.push_back(first + i + 2);
-      a.triangles.push_back(first);
+      a.triangles.push_back(a.cornerPoint[first + i + 1]);
+      a.triangles.push_back(a.cornerPoint[first + i + 2]);
+      a.triangles.push_back(a.cornerPoint[first]);
     }
   }
-  const std::size_t corners = a.cornerVertex.size();
-  a.positions.resize(3 * corners);
+  for (const std::int32_t first : a.faceFirst) {
+    a.facePoints.push_back(a.cornerPoint.data() + first);
+  }
+  a.normalFromBefore = std::find(a.drawnNormal.begin(), a.drawnNormal.end(), -1) != a.drawnNormal.end();
+  a.texcoordFromBefore =
+      std::find(a.drawnTexcoord.begin(), a.drawnTexcoord.end(), -1) != a.drawnTexcoord.end();
+  a.lastNormal = carried.normal;
+  a.lastTexcoord = carried.texcoord;
+  a.lastColor = carried.color;
+  a.positions.resize(3 * a.pointVertex.size());
   a.outline.clear();
   a.normals.clear();
   a.texcoords.clear();
   a.colors.clear();
   a.built = true;
 }
-
-// The last corner's own attribute index, or -1 when no corner had one: what
-// the per-face path left as the current value.
-int lastOwn(const std::vector<std::int32_t>& drawn) { return drawn.empty() ? -1 : drawn.back(); }
 
 void drawTriangles(const MeshArrays& a) {
   glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(a.triangles.size()), GL_UNSIGNED_INT,
@@ -102,9 +136,9 @@ void drawTriangles(const MeshArrays& a) {
 MeshArrays& prepareMeshArrays(const Mesh& mesh, std::size_t index, MeshArrayCache& cache) {
   if (index >= cache.meshes.size()) cache.meshes.resize(index + 1);
   MeshArrays& a = cache.meshes[index];
-  if (!shapeMatches(mesh, a)) buildCorners(mesh, a);
+  if (!shapeMatches(mesh, a)) buildPoints(mesh, a);
   double* out = a.positions.data();
-  for (const std::uint32_t v : a.cornerVertex) {
+  for (const std::uint32_t v : a.pointVertex) {
     const double* p = &mesh.vertexArray[4 * static_cast<std::size_t>(v)];
     out[0] = p[0];
     out[1] = p[1];
@@ -116,27 +150,27 @@ MeshArrays& prepareMeshArrays(const Mesh& mesh, std::size_t index, MeshArrayCach
 
 void drawGuideArrays(const MeshArrays& a) {
   glColor3f(1.0f, 1.0f, 1.0f);
-  if (a.cornerVertex.empty()) return;
+  if (a.cornerPoint.empty()) return;
   glEnableClientState(GL_VERTEX_ARRAY);
   glVertexPointer(3, GL_DOUBLE, 0, a.positions.data());
-  glMultiDrawArrays(GL_LINE_LOOP, a.faceFirst.data(), a.faceCorners.data(),
-                    static_cast<GLsizei>(a.faceFirst.size()));
+  glMultiDrawElements(GL_LINE_LOOP, a.faceCorners.data(), GL_UNSIGNED_INT, a.facePoints.data(),
+                      static_cast<GLsizei>(a.facePoints.size()));
   glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void drawOutlineArrays(const Mesh& mesh, MeshArrays& a) {
   glDepthMask(GL_FALSE);
   glColor3f(0.2f, 0.2f, 0.2f);
-  const std::size_t corners = a.cornerVertex.size();
+  const std::size_t points = a.pointVertex.size();
   if (!a.triangles.empty()) {
     // Same arithmetic as one corner at a time: position + edgeLevel x normal
     // in doubles, the position alone where the corner has no normal.
-    a.outline.resize(3 * corners);
+    a.outline.resize(3 * points);
     const double e = mesh.edgeLevel;
-    for (std::size_t c = 0; c < corners; ++c) {
+    for (std::size_t c = 0; c < points; ++c) {
       const double* p = &a.positions[3 * c];
       double* out = &a.outline[3 * c];
-      const int n = a.cornerNormal[c];
+      const int n = a.pointNormal[c];
       if (n >= 0) {
         const Vec4& normal = mesh.normals[static_cast<std::size_t>(n)].deformed;
         out[0] = p[0] + e * normal[0];
@@ -157,7 +191,7 @@ void drawOutlineArrays(const Mesh& mesh, MeshArrays& a) {
 }
 
 void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look) {
-  const std::size_t corners = a.cornerVertex.size();
+  const std::size_t points = a.pointVertex.size();
   // Colours matter only unlit (no colour material), normals only lit, texture
   // coordinates only with a texture; the rest need only their end values.
   const bool vertexColors = !mesh.colors.empty();
@@ -169,15 +203,14 @@ void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look)
   // mesh's first own one.
   GLfloat currentNormal[4] = {0.0f, 0.0f, 1.0f, 0.0f};
   GLfloat currentTexcoord[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-  const bool normalFromBefore = sendNormals && a.drawnNormal.front() < 0;
-  const bool texcoordFromBefore = sendTexcoords && a.drawnTexcoord.front() < 0;
+  const bool normalFromBefore = sendNormals && a.normalFromBefore;
+  const bool texcoordFromBefore = sendTexcoords && a.texcoordFromBefore;
   if (normalFromBefore) glGetFloatv(GL_CURRENT_NORMAL, currentNormal);
   if (texcoordFromBefore) glGetFloatv(GL_CURRENT_TEXTURE_COORDS, currentTexcoord);
 
   if (sendNormals) {
-    const GLfloat* current = currentNormal;
-    a.normals.resize(3 * corners);
-    for (std::size_t c = 0; c < corners; ++c) {
+    a.normals.resize(3 * points);
+    for (std::size_t c = 0; c < points; ++c) {
       const int n = a.drawnNormal[c];
       double* out = &a.normals[3 * c];
       if (n >= 0) {
@@ -186,53 +219,45 @@ void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look)
         out[1] = normal[1];
         out[2] = normal[2];
       } else {
-        out[0] = current[0];
-        out[1] = current[1];
-        out[2] = current[2];
+        out[0] = currentNormal[0];
+        out[1] = currentNormal[1];
+        out[2] = currentNormal[2];
       }
     }
     glEnableClientState(GL_NORMAL_ARRAY);
     glNormalPointer(GL_DOUBLE, 0, a.normals.data());
   }
   if (sendTexcoords) {
-    const GLfloat* current = currentTexcoord;
-    a.texcoords.resize(2 * corners);
-    for (std::size_t c = 0; c < corners; ++c) {
+    a.texcoords.resize(2 * points);
+    for (std::size_t c = 0; c < points; ++c) {
       const int t = a.drawnTexcoord[c];
       double* out = &a.texcoords[2 * c];
       if (t >= 0) {
         out[0] = mesh.texcoords[static_cast<std::size_t>(t)].u;
         out[1] = mesh.texcoords[static_cast<std::size_t>(t)].v;
       } else {
-        out[0] = current[0];
-        out[1] = current[1];
+        out[0] = currentTexcoord[0];
+        out[1] = currentTexcoord[1];
       }
     }
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexCoordPointer(2, GL_DOUBLE, 0, a.texcoords.data());
   }
-  std::array<float, 4> lastColor = look.material;
-  if (vertexColors) {
-    if (sendColors) a.colors.resize(4 * corners);
-    for (std::size_t c = 0; c < corners; ++c) {
-      const std::uint32_t v = a.cornerVertex[c];
-      if (v < mesh.colors.size() && mesh.colors[v].r >= 0.0) {
-        const VertexColor& color = mesh.colors[v];
-        lastColor = {static_cast<float>(color.r), static_cast<float>(color.g),
-                     static_cast<float>(color.b), static_cast<float>(look.alphaFactor * color.a)};
-      }
-      if (sendColors) {
-        float* out = &a.colors[4 * c];
-        out[0] = lastColor[0];
-        out[1] = lastColor[1];
-        out[2] = lastColor[2];
-        out[3] = lastColor[3];
-      }
+  // A vertex colour as glColor4d gave it; -1: the material colour.
+  const auto colorOf = [&](int v) -> std::array<float, 4> {
+    if (v < 0) return look.material;
+    const VertexColor& color = mesh.colors[static_cast<std::size_t>(v)];
+    return {static_cast<float>(color.r), static_cast<float>(color.g), static_cast<float>(color.b),
+            static_cast<float>(look.alphaFactor * color.a)};
+  };
+  if (sendColors) {
+    a.colors.resize(4 * points);
+    for (std::size_t c = 0; c < points; ++c) {
+      const auto color = colorOf(a.drawnColor[c]);
+      std::copy(color.begin(), color.end(), &a.colors[4 * c]);
     }
-    if (sendColors) {
-      glEnableClientState(GL_COLOR_ARRAY);
-      glColorPointer(4, GL_FLOAT, 0, a.colors.data());
-    }
+    glEnableClientState(GL_COLOR_ARRAY);
+    glColorPointer(4, GL_FLOAT, 0, a.colors.data());
   }
 
   if (!a.triangles.empty()) {
@@ -249,18 +274,18 @@ void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look)
   // without a normal or texture coordinate of their own take these. An
   // enabled array leaves its current value undefined, so a mesh without any
   // puts back the one it started from.
-  if (const int n = lastOwn(a.drawnNormal); n >= 0) {
-    glNormal3dv(mesh.normals[static_cast<std::size_t>(n)].deformed.data());
+  if (a.lastNormal >= 0) {
+    glNormal3dv(mesh.normals[static_cast<std::size_t>(a.lastNormal)].deformed.data());
   } else if (normalFromBefore) {
     glNormal3fv(currentNormal);
   }
-  if (const int t = lastOwn(a.drawnTexcoord); t >= 0) {
-    glTexCoord2d(mesh.texcoords[static_cast<std::size_t>(t)].u,
-                 mesh.texcoords[static_cast<std::size_t>(t)].v);
+  if (a.lastTexcoord >= 0) {
+    glTexCoord2d(mesh.texcoords[static_cast<std::size_t>(a.lastTexcoord)].u,
+                 mesh.texcoords[static_cast<std::size_t>(a.lastTexcoord)].v);
   } else if (texcoordFromBefore) {
     glTexCoord4fv(currentTexcoord);
   }
-  if (vertexColors) glColor4fv(lastColor.data());
+  if (vertexColors) glColor4fv(colorOf(a.lastColor).data());
 }
 
 void drawPickArrays(const MeshArrays& a) {

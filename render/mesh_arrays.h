@@ -1,11 +1,13 @@
 // Mesh geometry sent as client-side arrays: one draw call per mesh and pass
 // instead of a glBegin/glEnd pair per face, drawing the same pixels.
 //
-// Faces are unwelded into corners, because a corner's vertex, normal and
-// texture coordinate have indices of their own. Which corners exist and how
-// each face splits into triangles is worked out once per mesh shape; the
-// values (working positions, normals, texture coordinates, vertex colours)
-// are gathered every frame, so nothing drawn can go stale.
+// A corner's vertex, normal and texture coordinate have indices of their
+// own, so GL gets one point per distinct combination of what a corner is
+// drawn with; corners alike share a point, so that llvmpipe transforms and
+// lights it once. Which corners exist, their points and how each face splits
+// into triangles are worked out once per mesh shape; the values (working
+// positions, normals, texture coordinates, vertex colours) are gathered
+// every frame.
 //
 // What immediate mode did per corner is kept exactly:
 // - a corner whose vertex has no working position is left out of its face;
@@ -28,28 +30,35 @@ namespace vashel {
 struct MeshArrays {
   // What the corner lists were built from; a change rebuilds them.
   std::size_t vertexCount = 0, usableVertices = 0, faceCount = 0, normalCount = 0,
-              texcoordCount = 0;
+              texcoordCount = 0, colorCount = 0;
   bool built = false;
 
-  // One entry per kept corner, faces in order.
-  std::vector<std::uint32_t> cornerVertex;
-  std::vector<std::int32_t> cornerNormal;    // own normal index, -1: none usable
-  std::vector<std::int32_t> cornerTexcoord;  // own texture coordinate index, -1: none
-  // The normal and texture coordinate each corner is drawn with, after the
-  // carry from earlier corners of the mesh; -1: the current value when the
-  // mesh is drawn.
+  // One entry per point.
+  std::vector<std::uint32_t> pointVertex;
+  std::vector<std::int32_t> pointNormal;  // the corners' own normal, -1: none usable
+  // The normal, texture coordinate and coloured vertex the point is drawn
+  // with, after the carry from earlier corners of the mesh; -1: the current
+  // normal or texture coordinate when the mesh is drawn, the material colour.
   std::vector<std::int32_t> drawnNormal;
   std::vector<std::int32_t> drawnTexcoord;
+  std::vector<std::int32_t> drawnColor;
+  // Whether some point takes the current normal or texture coordinate.
+  bool normalFromBefore = false, texcoordFromBefore = false;
+  // What the mesh's last corner was drawn with: what it leaves current.
+  std::int32_t lastNormal = -1, lastTexcoord = -1, lastColor = -1;
 
-  // Each face as the fan of triangles a polygon is drawn as, indices into
-  // the corners.
-  std::vector<std::uint32_t> triangles;
-  // Each face's corner run, for the guide's line loops.
+  // The point of each kept corner, faces in order; each face's run of
+  // corners (first, count, and a pointer to its points), for the guide.
+  std::vector<std::uint32_t> cornerPoint;
   std::vector<std::int32_t> faceFirst;
   std::vector<std::int32_t> faceCorners;
+  std::vector<const void*> facePoints;
+  // Each face as the fan of triangles a polygon is drawn as, indices into
+  // the points.
+  std::vector<std::uint32_t> triangles;
 
-  // Gathered per frame: 3 doubles per corner (positions, outline positions,
-  // normals), 2 per corner (texture coordinates), 4 floats (colours).
+  // Gathered per frame: 3 doubles per point (positions, outline positions,
+  // normals), 2 per point (texture coordinates), 4 floats (colours).
   std::vector<double> positions;
   std::vector<double> outline;
   std::vector<double> normals;
