@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/app_state.h"
@@ -20,6 +21,11 @@ int main(int argc, char** argv) {
     sceneFile += argv[i];
   }
   if (sceneFile.empty()) sceneFile = "data.glj";
+
+  // llvmpipe's rasteriser threads cost more than they give at the window's
+  // few hundred pixels a side: rasterise on the drawing thread, unless the
+  // user chose otherwise. Read when the GL context is created.
+  setenv("LP_NUM_THREADS", "0", 0);
 
   vashel::prepareQtPlatform();
   // Qt must not see the scene name as its own options; it gets the program name only.
