@@ -1,16 +1,20 @@
 // One frame of a generated skinned character: pose and deformation on the
-// CPU, then drawing and read-back on the GL context (llvmpipe when headless).
+// CPU, then drawing and read-back on the GL context (llvmpipe when headless);
+// and frames of the bundled character. The GL benchmarks take the geometry
+// path as their last argument: 0 arrays, 1 the per-face reference.
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "anim/pose.h"
 #include "render/deform.h"
 #include "render/offscreen.h"
 #include "render/view.h"
+#include "scene/loader.h"
 
 namespace vashel {
 namespace {
@@ -117,12 +121,19 @@ std::unique_ptr<OffscreenRenderer> openRenderer(benchmark::State& bench, Scene& 
   return renderer;
 }
 
+GeometryPath pathOf(benchmark::State& bench, int argument) {
+  const bool perFace = bench.range(argument) != 0;
+  bench.SetLabel(perFace ? "per face" : "arrays");
+  return perFace ? GeometryPath::PerFace : GeometryPath::Arrays;
+}
+
 // Drawing and read-back of the posed mesh, without the pose.
 void BM_DrawAndReadBack(benchmark::State& bench) {
   Scene scene = makeSkinnedScene(static_cast<int>(bench.range(0)));
   const auto renderer = openRenderer(bench, scene);
   if (!renderer) return;
   RenderState& state = renderer->state;
+  state.geometry = pathOf(bench, 1);
   PlayerClock& clock = renderer->player.clock;
   clock.currentFrame = 50.0;
   updatePose(scene.joints, PoseFrame{50.0, 1, 0});
@@ -139,7 +150,9 @@ void BM_DrawAndReadBack(benchmark::State& bench) {
   }
   bench.counters["faces"] = static_cast<double>(scene.meshes[0].faceCount());
 }
-BENCHMARK(BM_DrawAndReadBack)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawAndReadBack)
+    ->ArgsProduct({{10000, 100000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // The whole frame as the program runs it: frame advance, camera, pose,
 // deformation, drawing and read-back, stepping through the animation.
@@ -148,6 +161,7 @@ void BM_RenderFrame(benchmark::State& bench) {
   const auto renderer = openRenderer(bench, scene);
   if (!renderer) return;
   Player& player = renderer->player;
+  renderer->state.geometry = pathOf(bench, 1);
   for (auto _ : bench) {
     // Frame-walk: each paint of an already shown frame steps one frame on.
     if (player.clock.currentFrame >= 100.0) player.clock.currentFrame = 0.0;
@@ -155,7 +169,38 @@ void BM_RenderFrame(benchmark::State& bench) {
     player.clock.frameStats.clear();
   }
 }
-BENCHMARK(BM_RenderFrame)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderFrame)->ArgsProduct({{10000, 100000}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// The bundled character at the desktop's size, stepping through its frames
+// as the program does: pose, deformation, outline and surface passes, and
+// read-back. CPU time includes llvmpipe's rasteriser threads.
+void BM_SampleFrame(benchmark::State& bench) {
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(VASHEL_SAMPLE_DIR);  // textures are found there
+  Scene scene;
+  LoadHooks hooks;
+  LoadStatus status;
+  const int loaded = tryLoadScene("data.glj", scene, hooks, status);
+  auto renderer = std::make_unique<OffscreenRenderer>();
+  const bool opened = loaded == 1 && renderer->open(kWidth, kHeight);
+  if (opened) renderer->showScene(scene, nullptr);
+  std::filesystem::current_path(previous);
+  if (!opened) {
+    bench.SkipWithError(loaded == 1 ? renderer->error().c_str() : "the sample did not load");
+    return;
+  }
+  renderer->state.geometry = pathOf(bench, 0);
+  Player& player = renderer->player;
+  for (auto _ : bench) {
+    if (player.clock.currentFrame >= scene.sceneEndFrame) player.clock.currentFrame = 1.0;
+    renderFrame(renderer->state, scene, player, renderer->services, false);
+    player.clock.frameStats.clear();
+  }
+  std::size_t faces = 0;
+  for (const Mesh& mesh : scene.meshes) faces += mesh.faceCount();
+  bench.counters["faces"] = static_cast<double>(faces);
+}
+BENCHMARK(BM_SampleFrame)->Arg(0)->Arg(1)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vashel
