@@ -47,9 +47,7 @@ void Mesh::setInfluences(std::size_t v, std::span<const SkinInfluence> list) {
   if (influenceStart_.empty()) influenceStart_.push_back(0);
   // Vertices skipped over have none.
   influenceStart_.resize(v + 1, static_cast<std::uint32_t>(influencePool_.size()));
-  const std::size_t at = influencePool_.size();
-  influencePool_.resize(at + list.size());
-  std::copy(list.begin(), list.end(), influencePool_.begin() + static_cast<std::ptrdiff_t>(at));
+  for (const SkinInfluence& influence : list) influencePool_.push_back(influence);
   influenceStart_.push_back(static_cast<std::uint32_t>(influencePool_.size()));
 }
 
@@ -91,17 +89,13 @@ void Mesh::addFace(std::span<const int> vertex, std::span<const int> texcoord,
                    std::span<const int> normal) {
   const std::size_t n = vertex.size();
   checkIndexRoom(faceVertex_.size(), n);
-  // Grown and filled element by element: a range insert from a span takes
-  // the slow generic path, and faces are short.
-  const std::size_t at = faceVertex_.size();
-  faceVertex_.resize(at + n);
-  faceTexcoord_.resize(at + n, -1);
-  faceNormal_.resize(at + n, -1);
-  std::copy(vertex.begin(), vertex.end(), faceVertex_.begin() + static_cast<std::ptrdiff_t>(at));
-  std::copy_n(texcoord.begin(), std::min(n, texcoord.size()),
-              faceTexcoord_.begin() + static_cast<std::ptrdiff_t>(at));
-  std::copy_n(normal.begin(), std::min(n, normal.size()),
-              faceNormal_.begin() + static_cast<std::ptrdiff_t>(at));
+  // Appended element by element: faces are short, and a range insert or a
+  // resize takes a slow generic path.
+  for (std::size_t c = 0; c < n; ++c) {
+    faceVertex_.push_back(vertex[c]);
+    faceTexcoord_.push_back(c < texcoord.size() ? texcoord[c] : -1);
+    faceNormal_.push_back(c < normal.size() ? normal[c] : -1);
+  }
   faceStart_.push_back(static_cast<std::uint32_t>(faceVertex_.size()));
 }
 
