@@ -71,16 +71,23 @@ DesktopWindow::DesktopWindow(const QString& title, Presentation presentation)
 }
 
 bool DesktopWindow::presentFrame(const std::uint8_t* bgraBottomUp, int width, int height) {
-  if (!copyFrame(bgraBottomUp, width, height, frame_)) {
+  // One pass from the read-back frame into the image the window shows, with
+  // the covered pixels found on the way; no image is allocated per frame.
+  const bool opaque = presentation_ == Presentation::ShapeMask;
+  QImage& image = opaque ? shown_ : frame_;
+  if (opaque && image.format() == QImage::Format_RGB32) {
+    image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+  }
+  if (!copyFrame(bgraBottomUp, width, height, image, &scratch_)) {
     std::fprintf(stderr, "presentFrame: frame refused (%s, %d x %d)\n",
                  bgraBottomUp ? "pixels" : "no pixels", width, height);
     return false;
   }
   if (this->width() != width || this->height() != height) setFixedSize(width, height);
-  if (presentation_ == Presentation::ShapeMask) {
+  if (opaque) {
     // No alpha on screen: show each covered pixel in its own colour rather
-    // than darkened by its alpha (the conversion divides by alpha).
-    shown_ = frame_.convertToFormat(QImage::Format_RGB32);
+    // than darkened by its alpha (the conversion divides by alpha), in place.
+    image.convertTo(QImage::Format_RGB32);
   }
   // The shape first, then the pixels: showing new pixels in an old shape
   // would flash uncovered corners.
@@ -90,7 +97,7 @@ bool DesktopWindow::presentFrame(const std::uint8_t* bgraBottomUp, int width, in
 }
 
 void DesktopWindow::updateShape() {
-  findCoverage(frame_, scratch_);
+  // scratch_ holds the new frame's coverage.
   if (hasShape_ && scratch_ == coverage_) return;
   std::swap(coverage_, scratch_);
   // Also in translucent mode: the shape clips input too, so clicks on

@@ -93,8 +93,8 @@ class DesktopWindow : public QWidget {
   WindowInput* input_ = nullptr;
   std::function<void(int, int)> moveCallback_;
   std::function<void(const std::string&)> dropCallback_;
-  QImage frame_;  // premultiplied, as presented
-  QImage shown_;  // what paintEvent draws: frame_, or its opaque colours
+  QImage frame_;  // translucent windows: premultiplied, as presented
+  QImage shown_;  // shape-masked windows: the frame's opaque colours
   Coverage coverage_;
   Coverage scratch_;
   bool hasShape_ = false;

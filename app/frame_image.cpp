@@ -14,7 +14,8 @@ namespace vashel {
 static_assert(std::endian::native == std::endian::little,
               "frame bytes are copied as little-endian ARGB32 words");
 
-bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& target) {
+bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& target,
+               Coverage* coverage) {
   if (bgraBottomUp == nullptr || width < 1 || height < 1 || width > kMaxFrameSide ||
       height > kMaxFrameSide) {
     return false;
@@ -24,18 +25,34 @@ bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& 
     target = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
     if (target.isNull()) return false;  // out of memory
   }
+  if (coverage) {
+    coverage->width = width;
+    coverage->height = height;
+    coverage->rowStart.clear();
+    coverage->spans.clear();
+  }
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* src = bgraBottomUp + static_cast<std::size_t>(height - 1 - y) * rowBytes;
-    std::uint8_t* dst = target.scanLine(y);
-    for (int x = 0; x < width; ++x, src += 4, dst += 4) {
-      const std::uint8_t a = src[3];
-      dst[0] = std::min(src[0], a);
-      dst[1] = std::min(src[1], a);
-      dst[2] = std::min(src[2], a);
-      dst[3] = a;
+    auto* dst = reinterpret_cast<std::uint32_t*>(target.scanLine(y));
+    if (coverage) coverage->rowStart.push_back(static_cast<int>(coverage->spans.size()));
+    bool covered = false;
+    for (int x = 0; x < width; ++x, src += 4) {
+      std::uint32_t p;
+      std::memcpy(&p, src, 4);  // 0xAARRGGBB on this little-endian machine
+      const std::uint32_t a = p >> 24;
+      const std::uint32_t b = std::min(p & 0xffu, a);
+      const std::uint32_t g = std::min((p >> 8) & 0xffu, a);
+      const std::uint32_t r = std::min((p >> 16) & 0xffu, a);
+      dst[x] = a << 24 | r << 16 | g << 8 | b;
+      if (coverage && (a != 0) != covered) {
+        covered = a != 0;
+        coverage->spans.push_back(x);
+      }
     }
+    if (coverage && covered) coverage->spans.push_back(width);
   }
+  if (coverage) coverage->rowStart.push_back(static_cast<int>(coverage->spans.size()));
   return true;
 }
 

@@ -13,13 +13,18 @@ namespace vashel {
 // Frames larger than this on either side are refused as corrupt.
 inline constexpr int kMaxFrameSide = 8192;
 
+struct Coverage;
+
 // Copies the frame into `target` (ARGB32 premultiplied, top row first),
-// reusing its memory when the size matches. Colour channels above alpha are
-// clamped to alpha: blending draws colour × alpha with alpha × alpha, so
-// translucent pixels arrive brighter than their alpha allows, and such values
-// would overflow the compositor's premultiplied arithmetic. Returns false,
-// leaving `target` alone, for a null buffer or a side outside 1..kMaxFrameSide.
-bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& target);
+// reusing its memory when the size matches and it is not shared. Colour
+// channels above alpha are clamped to alpha: blending draws colour × alpha
+// with alpha × alpha, so translucent pixels arrive brighter than their alpha
+// allows, and such values would overflow the compositor's premultiplied
+// arithmetic. With `coverage`, also finds the covered pixels in the same
+// pass. Returns false, leaving `target` alone, for a null buffer or a side
+// outside 1..kMaxFrameSide.
+bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& target,
+               Coverage* coverage = nullptr);
 
 // The pixels with alpha > 0 as maximal runs per row. Two frames with equal
 // coverage need no new window shape.

@@ -140,5 +140,28 @@ TEST(ShapeMaskColours, ConversionToOpaqueUndoesTheAlphaScaling) {
   EXPECT_EQ(qBlue(opaque.pixel(0, 0)), 0);
 }
 
+
+// The coverage found while copying is the one found from the copy, for
+// frames of random alpha with runs touching both edges.
+TEST(CopyFrame, FindsTheCoverageOfTheFrameOnTheWay) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 50; ++round) {
+    const int w = 1 + static_cast<int>(random() % 40), h = 1 + static_cast<int>(random() % 12);
+    Frame f(w, h);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const auto a = static_cast<std::uint8_t>(random() % 3 == 0 ? 0 : random() % 256);
+        f.set(x, y, {static_cast<std::uint8_t>(random()), 5, 6, a});
+      }
+    }
+    QImage image;
+    Coverage found{3, 3, {1, 2}, {0, 1}};  // junk that must be replaced
+    ASSERT_TRUE(copyFrame(f.bytes.data(), w, h, image, &found));
+    Coverage expected;
+    findCoverage(image, expected);
+    ASSERT_EQ(found, expected) << "round " << round;
+  }
+}
+
 }  // namespace
 }  // namespace vashel
