@@ -66,6 +66,8 @@ struct MeshArrays {
   std::vector<float> colors;
 };
 
+// Rebuilt per mesh when its list sizes change; whoever replaces geometry
+// with lists of the same sizes starts a new cache.
 struct MeshArrayCache {
   std::vector<MeshArrays> meshes;
 };

@@ -25,6 +25,8 @@ bool OffscreenRenderer::open(int width, int height, GlTarget target) {
 }
 
 void OffscreenRenderer::showScene(Scene& scene, std::FILE* diagnostics) {
+  // Arrays built for a scene shown before may fit this one's sizes.
+  state.meshArrays = MeshArrayCache{};
   uploadTextures(scene, state, diagnostics);
   state.view.distance = 0.0;
   state.view.pivot = scene.center;

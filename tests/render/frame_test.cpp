@@ -59,7 +59,9 @@ TEST_F(RenderTest, HalfRedReadsBackAsBottomUpBgraInBothTargets) {
 TEST_F(RenderTest, LoadedFaceWithAnOutOfRangeTextureOrNormalIndexIsDrawn) {
   auto coveredPixels = [&](const std::string& face) {
     scene = Scene{};
-    state.deform = DeformTables{};  // a scene of the same shape would reuse them
+    // A scene of the same shape would reuse them.
+    state.deform = DeformTables{};
+    state.meshArrays = MeshArrayCache{};
     const std::string text =
         "mesh a World\n v -20 -20 0\n v 20 -20 0\n v 20 20 0\n v -20 20 0\n vt 0 0\n"
         " vn 0 0 1\n color 1 1 1\n" + face + "\n";
