@@ -265,8 +265,8 @@ TEST_F(BalloonProgramTest, AClickedSequenceStepsOnAndTheBalloonFollowsADrag) {
   ASSERT_TRUE(first.has_value()) << "the click started no conversation";
   const QImage firstShot = grabScreen().copy(*first);
 
-  // Its 4 seconds end; the next entry is taken and shows once she is
-  // dragged, and the balloon goes with her.
+  // Its 4 seconds end and the next entry shows; she is dragged, and the
+  // balloon goes with her.
   QTest::qWait(4800);
   const QPoint grip(main->center().x(), top + 150);
   testing::xdotool(QStringList{"mousemove"} + point(grip.x(), grip.y()));
