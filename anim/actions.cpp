@@ -277,7 +277,9 @@ int setNewAction(Player& player, Scene& scene, int key, std::string_view pickNam
   }
 
   if (sequence != nullptr) {
-    if (player.ports.balloon == nullptr) return 0;
+    // Only a sequence with messages takes the balloon: one without them
+    // would end the message on show (the welcome, a feed item) at once.
+    if (player.ports.balloon == nullptr || sequence->childCount() == 0) return 0;
     if (!pickName.empty() || player.balloon.currentSequence == nullptr) {
       startSequenceList(player.balloon, *sequence);
     }

@@ -170,6 +170,21 @@ TEST(Balloon, AListInProgressComesFirstAndAnOpenMenuHides) {
   EXPECT_TRUE(rig.balloon.layouts.empty());  // layout is the caller's
 }
 
+TEST(Sequences, OneWithoutMessagesLeavesTheBalloonAlone) {
+  PlayerRig rig;
+  MessageTree tree;
+  addElement(*tree.root.child(0), "sequence",
+             {{"name", "rest"}, {"pick", "Tail"}, {"start", "50"}, {"end", "60"}});
+  rig.player.messageRoot = &tree.root;
+  rig.startUp();
+  showBalloon(rig.player, "welcome", 10);
+  setNewAction(rig.player, rig.scene, 0, "Tail", {});
+  EXPECT_EQ(rig.player.clock.startFrame, 50);  // the sequence plays ...
+  ASSERT_EQ(rig.balloon.shown.size(), 1u);     // ... and the welcome stays
+  EXPECT_FALSE(rig.balloon.shown[0].hidden);
+  EXPECT_EQ(rig.player.balloon.currentSequence, nullptr);
+}
+
 TEST(Sequences, ChildrenThatNameNothingGiveTheActionInstead) {
   PlayerRig rig;
   MessageTree tree;
