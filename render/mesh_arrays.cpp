@@ -137,12 +137,12 @@ MeshArrays& prepareMeshArrays(const Mesh& mesh, std::size_t index, MeshArrayCach
   if (index >= cache.meshes.size()) cache.meshes.resize(index + 1);
   MeshArrays& a = cache.meshes[index];
   if (!shapeMatches(mesh, a)) buildPoints(mesh, a);
-  double* out = a.positions.data();
+  float* out = a.positions.data();
   for (const std::uint32_t v : a.pointVertex) {
     const double* p = &mesh.vertexArray[4 * static_cast<std::size_t>(v)];
-    out[0] = p[0];
-    out[1] = p[1];
-    out[2] = p[2];
+    out[0] = static_cast<float>(p[0]);
+    out[1] = static_cast<float>(p[1]);
+    out[2] = static_cast<float>(p[2]);
     out += 3;
   }
   return a;
@@ -152,7 +152,7 @@ void drawGuideArrays(const MeshArrays& a) {
   glColor3f(1.0f, 1.0f, 1.0f);
   if (a.cornerPoint.empty()) return;
   glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(3, GL_DOUBLE, 0, a.positions.data());
+  glVertexPointer(3, GL_FLOAT, 0, a.positions.data());
   glMultiDrawElements(GL_LINE_LOOP, a.faceCorners.data(), GL_UNSIGNED_INT, a.facePoints.data(),
                       static_cast<GLsizei>(a.facePoints.size()));
   glDisableClientState(GL_VERTEX_ARRAY);
@@ -168,22 +168,22 @@ void drawOutlineArrays(const Mesh& mesh, MeshArrays& a) {
     a.outline.resize(3 * points);
     const double e = mesh.edgeLevel;
     for (std::size_t c = 0; c < points; ++c) {
-      const double* p = &a.positions[3 * c];
-      double* out = &a.outline[3 * c];
+      const double* p = &mesh.vertexArray[4 * static_cast<std::size_t>(a.pointVertex[c])];
+      float* out = &a.outline[3 * c];
       const int n = a.pointNormal[c];
       if (n >= 0) {
         const Vec4& normal = mesh.normals[static_cast<std::size_t>(n)].deformed;
-        out[0] = p[0] + e * normal[0];
-        out[1] = p[1] + e * normal[1];
-        out[2] = p[2] + e * normal[2];
+        out[0] = static_cast<float>(p[0] + e * normal[0]);
+        out[1] = static_cast<float>(p[1] + e * normal[1]);
+        out[2] = static_cast<float>(p[2] + e * normal[2]);
       } else {
-        out[0] = p[0];
-        out[1] = p[1];
-        out[2] = p[2];
+        out[0] = a.positions[3 * c];
+        out[1] = a.positions[3 * c + 1];
+        out[2] = a.positions[3 * c + 2];
       }
     }
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_DOUBLE, 0, a.outline.data());
+    glVertexPointer(3, GL_FLOAT, 0, a.outline.data());
     drawTriangles(a);
     glDisableClientState(GL_VERTEX_ARRAY);
   }
@@ -212,12 +212,12 @@ void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look)
     a.normals.resize(3 * points);
     for (std::size_t c = 0; c < points; ++c) {
       const int n = a.drawnNormal[c];
-      double* out = &a.normals[3 * c];
+      float* out = &a.normals[3 * c];
       if (n >= 0) {
         const Vec4& normal = mesh.normals[static_cast<std::size_t>(n)].deformed;
-        out[0] = normal[0];
-        out[1] = normal[1];
-        out[2] = normal[2];
+        out[0] = static_cast<float>(normal[0]);
+        out[1] = static_cast<float>(normal[1]);
+        out[2] = static_cast<float>(normal[2]);
       } else {
         out[0] = currentNormal[0];
         out[1] = currentNormal[1];
@@ -225,23 +225,23 @@ void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look)
       }
     }
     glEnableClientState(GL_NORMAL_ARRAY);
-    glNormalPointer(GL_DOUBLE, 0, a.normals.data());
+    glNormalPointer(GL_FLOAT, 0, a.normals.data());
   }
   if (sendTexcoords) {
     a.texcoords.resize(2 * points);
     for (std::size_t c = 0; c < points; ++c) {
       const int t = a.drawnTexcoord[c];
-      double* out = &a.texcoords[2 * c];
+      float* out = &a.texcoords[2 * c];
       if (t >= 0) {
-        out[0] = mesh.texcoords[static_cast<std::size_t>(t)].u;
-        out[1] = mesh.texcoords[static_cast<std::size_t>(t)].v;
+        out[0] = static_cast<float>(mesh.texcoords[static_cast<std::size_t>(t)].u);
+        out[1] = static_cast<float>(mesh.texcoords[static_cast<std::size_t>(t)].v);
       } else {
         out[0] = currentTexcoord[0];
         out[1] = currentTexcoord[1];
       }
     }
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glTexCoordPointer(2, GL_DOUBLE, 0, a.texcoords.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, a.texcoords.data());
   }
   // A vertex colour as glColor4d gave it; -1: the material colour.
   const auto colorOf = [&](int v) -> std::array<float, 4> {
@@ -262,7 +262,7 @@ void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look)
 
   if (!a.triangles.empty()) {
     glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_DOUBLE, 0, a.positions.data());
+    glVertexPointer(3, GL_FLOAT, 0, a.positions.data());
     drawTriangles(a);
   }
   glDisableClientState(GL_VERTEX_ARRAY);
@@ -291,7 +291,7 @@ void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look)
 void drawPickArrays(const MeshArrays& a) {
   if (a.triangles.empty()) return;
   glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(3, GL_DOUBLE, 0, a.positions.data());
+  glVertexPointer(3, GL_FLOAT, 0, a.positions.data());
   drawTriangles(a);
   glDisableClientState(GL_VERTEX_ARRAY);
 }

@@ -57,12 +57,14 @@ struct MeshArrays {
   // the points.
   std::vector<std::uint32_t> triangles;
 
-  // Gathered per frame: 3 doubles per point (positions, outline positions,
-  // normals), 2 per point (texture coordinates), 4 floats (colours).
-  std::vector<double> positions;
-  std::vector<double> outline;
-  std::vector<double> normals;
-  std::vector<double> texcoords;
+  // Gathered per frame: 3 floats per point (positions, outline positions,
+  // normals), 2 (texture coordinates), 4 (colours). GL keeps every attribute
+  // in single precision: a double sent per vertex was rounded to the same
+  // float, and llvmpipe fetches floats faster than doubles.
+  std::vector<float> positions;
+  std::vector<float> outline;
+  std::vector<float> normals;
+  std::vector<float> texcoords;
   std::vector<float> colors;
 };
 
