@@ -14,6 +14,30 @@ namespace vashel {
 static_assert(std::endian::native == std::endian::little,
               "frame bytes are copied as little-endian ARGB32 words");
 
+namespace {
+
+// Four pixels at a time: each colour byte becomes min(colour, its alpha).
+using Bytes16 = std::uint8_t __attribute__((vector_size(16)));
+
+void clampRow(const std::uint8_t* src, std::uint8_t* dst, std::size_t pixels) {
+  std::size_t x = 0;
+  for (; x + 4 <= pixels; x += 4) {
+    Bytes16 p;
+    std::memcpy(&p, src + 4 * x, sizeof p);
+    const Bytes16 alpha =
+        __builtin_shuffle(p, Bytes16{3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15});
+    const Bytes16 clamped = p < alpha ? p : alpha;
+    std::memcpy(dst + 4 * x, &clamped, sizeof clamped);
+  }
+  for (; x < pixels; ++x) {
+    const std::uint8_t a = src[4 * x + 3];
+    for (int c = 0; c < 3; ++c) dst[4 * x + c] = std::min(src[4 * x + c], a);
+    dst[4 * x + 3] = a;
+  }
+}
+
+}  // namespace
+
 bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& target,
                Coverage* coverage) {
   if (bgraBottomUp == nullptr || width < 1 || height < 1 || width > kMaxFrameSide ||
@@ -34,23 +58,18 @@ bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& 
   const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* src = bgraBottomUp + static_cast<std::size_t>(height - 1 - y) * rowBytes;
-    auto* dst = reinterpret_cast<std::uint32_t*>(target.scanLine(y));
-    if (coverage) coverage->rowStart.push_back(static_cast<int>(coverage->spans.size()));
+    std::uint8_t* dst = target.scanLine(y);
+    clampRow(src, dst, static_cast<std::size_t>(width));
+    if (!coverage) continue;
+    coverage->rowStart.push_back(static_cast<int>(coverage->spans.size()));
     bool covered = false;
-    for (int x = 0; x < width; ++x, src += 4) {
-      std::uint32_t p;
-      std::memcpy(&p, src, 4);  // 0xAARRGGBB on this little-endian machine
-      const std::uint32_t a = p >> 24;
-      const std::uint32_t b = std::min(p & 0xffu, a);
-      const std::uint32_t g = std::min((p >> 8) & 0xffu, a);
-      const std::uint32_t r = std::min((p >> 16) & 0xffu, a);
-      dst[x] = a << 24 | r << 16 | g << 8 | b;
-      if (coverage && (a != 0) != covered) {
-        covered = a != 0;
+    for (int x = 0; x < width; ++x) {
+      if ((dst[4 * x + 3] != 0) != covered) {
+        covered = !covered;
         coverage->spans.push_back(x);
       }
     }
-    if (coverage && covered) coverage->spans.push_back(width);
+    if (covered) coverage->spans.push_back(width);
   }
   if (coverage) coverage->rowStart.push_back(static_cast<int>(coverage->spans.size()));
   return true;

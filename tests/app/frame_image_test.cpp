@@ -141,9 +141,10 @@ TEST(ShapeMaskColours, ConversionToOpaqueUndoesTheAlphaScaling) {
 }
 
 
-// The coverage found while copying is the one found from the copy, for
-// frames of random alpha with runs touching both edges.
-TEST(CopyFrame, FindsTheCoverageOfTheFrameOnTheWay) {
+// The coverage found while copying is the one found from the copy, and
+// every colour is clamped to its alpha, for frames of random alpha with runs
+// touching both edges.
+TEST(CopyFrame, ClampsEveryPixelAndFindsTheCoverageOnTheWay) {
   std::mt19937 random(7);
   for (int round = 0; round < 50; ++round) {
     const int w = 1 + static_cast<int>(random() % 40), h = 1 + static_cast<int>(random() % 12);
@@ -151,7 +152,7 @@ TEST(CopyFrame, FindsTheCoverageOfTheFrameOnTheWay) {
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
         const auto a = static_cast<std::uint8_t>(random() % 3 == 0 ? 0 : random() % 256);
-        f.set(x, y, {static_cast<std::uint8_t>(random()), 5, 6, a});
+        f.set(x, y, {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), 6, a});
       }
     }
     QImage image;
@@ -160,6 +161,16 @@ TEST(CopyFrame, FindsTheCoverageOfTheFrameOnTheWay) {
     Coverage expected;
     findCoverage(image, expected);
     ASSERT_EQ(found, expected) << "round " << round;
+    // And every pixel clamped, four at a time or one by one.
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        const std::uint8_t* p = &f.bytes[static_cast<std::size_t>((y * w + x) * 4)];
+        const int a = p[3];
+        ASSERT_EQ(image.pixel(x, h - 1 - y),
+                  qRgba(std::min<int>(p[2], a), std::min<int>(p[1], a), std::min<int>(p[0], a), a))
+            << x << ", " << y << " in round " << round;
+      }
+    }
   }
 }
 
