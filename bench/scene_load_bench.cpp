@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -38,6 +39,29 @@ void countedRelease(void* p) noexcept {
   gLiveHeapBytes -= static_cast<std::int64_t>(malloc_usable_size(p));
   std::free(p);
 }
+
+// Aligned blocks (the model's large-page lists) count the bytes asked for:
+// the rest of the block, up to the next alignment, is address space that is
+// never written and so never resident. The size is kept in front of the block.
+void* countedAlignedAllocation(std::size_t size, std::align_val_t alignment) {
+  const auto align = static_cast<std::size_t>(alignment);
+  const std::size_t header = std::max(align, sizeof(std::size_t));
+  const std::size_t total = (header + size + align - 1) / align * align;
+  auto* base = static_cast<char*>(std::aligned_alloc(align, total));
+  if (!base) throw std::bad_alloc();
+  std::memcpy(base + header - sizeof(std::size_t), &size, sizeof size);
+  gLiveHeapBytes += static_cast<std::int64_t>(size);
+  return base + header;
+}
+void countedAlignedRelease(void* p, std::align_val_t alignment) noexcept {
+  if (!p) return;
+  const auto align = static_cast<std::size_t>(alignment);
+  const std::size_t header = std::max(align, sizeof(std::size_t));
+  std::size_t size = 0;
+  std::memcpy(&size, static_cast<char*>(p) - sizeof(std::size_t), sizeof size);
+  gLiveHeapBytes -= static_cast<std::int64_t>(size);
+  std::free(static_cast<char*>(p) - header);
+}
 }  // namespace
 
 void* operator new(std::size_t size) { return countedAllocation(size); }
@@ -46,6 +70,14 @@ void operator delete(void* p) noexcept { countedRelease(p); }
 void operator delete[](void* p) noexcept { countedRelease(p); }
 void operator delete(void* p, std::size_t) noexcept { countedRelease(p); }
 void operator delete[](void* p, std::size_t) noexcept { countedRelease(p); }
+void* operator new(std::size_t size, std::align_val_t a) { return countedAlignedAllocation(size, a); }
+void* operator new[](std::size_t size, std::align_val_t a) { return countedAlignedAllocation(size, a); }
+void operator delete(void* p, std::align_val_t a) noexcept { countedAlignedRelease(p, a); }
+void operator delete[](void* p, std::align_val_t a) noexcept { countedAlignedRelease(p, a); }
+void operator delete(void* p, std::size_t, std::align_val_t a) noexcept { countedAlignedRelease(p, a); }
+void operator delete[](void* p, std::size_t, std::align_val_t a) noexcept {
+  countedAlignedRelease(p, a);
+}
 
 namespace vashel {
 namespace {

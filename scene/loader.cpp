@@ -163,8 +163,7 @@ struct SceneBuilder::State {
   };
   std::vector<LateInfluences> lateInfluences;
   std::vector<SkinInfluence> lateInfluencePool;
-  std::vector<int> cornerParts;  // reused by "f" lines: v, t, n per corner
-  std::vector<int> cornerVertex, cornerTexcoord, cornerNormal;  // the same, split
+  std::vector<int> cornerVertex, cornerTexcoord, cornerNormal;  // reused by "f" lines
   NameIndex meshNames, jointNames;
   std::int64_t texturePixels = 0;
   std::int64_t bakedEntries = 0;
@@ -611,9 +610,14 @@ void SceneBuilder::State::meshAttribute(std::string_view key, LineTokenizer& tok
 }
 
 void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
-  // Corners gather in a reused list first: a face line with a bad corner
+  // Corners gather in reused lists first: a face line with a bad corner
   // adds nothing.
-  cornerParts.clear();
+  cornerVertex.clear();
+  cornerTexcoord.clear();
+  cornerNormal.clear();
+  std::vector<int>* const lists[3] = {&cornerVertex, &cornerTexcoord, &cornerNormal};
+  const std::size_t sizes[3] = {target.vertices.size(), target.texcoords.size(),
+                                target.normals.size()};
   bool beyond = false;
   while (tokens.hasToken()) {
     std::string_view corner;
@@ -622,8 +626,6 @@ void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
       report("face corner '" + std::string(corner) + "' lacks two '/'; face ignored");
       return;
     }
-    const std::size_t sizes[3] = {target.vertices.size(), target.texcoords.size(),
-                                  target.normals.size()};
     for (int i = 0; i < 3; ++i) {
       if (parts[i] < -1) {
         if (i == 0) {
@@ -635,20 +637,11 @@ void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
         parts[i] = -1;
       }
       if (parts[i] >= 0 && static_cast<std::uint64_t>(parts[i]) >= sizes[i]) beyond = true;
-      cornerParts.push_back(static_cast<int>(parts[i]));
+      lists[i]->push_back(static_cast<int>(parts[i]));
     }
   }
   if (beyond) pendingFaces.push_back({mesh, target.faceCount(), line});
-  const std::size_t corners = cornerParts.size() / 3;
-  makeRoomForFaces(target, corners);
-  cornerVertex.resize(corners);
-  cornerTexcoord.resize(corners);
-  cornerNormal.resize(corners);
-  for (std::size_t c = 0; c < corners; ++c) {
-    cornerVertex[c] = cornerParts[3 * c];
-    cornerTexcoord[c] = cornerParts[3 * c + 1];
-    cornerNormal[c] = cornerParts[3 * c + 2];
-  }
+  makeRoomForFaces(target, cornerVertex.size());
   target.addFace(cornerVertex, cornerTexcoord, cornerNormal);
 }
 
@@ -703,7 +696,7 @@ void SceneBuilder::State::skinAttribute(std::string_view key, LineTokenizer& tok
     weights.clear();
     while (tokens.hasToken()) weights.push_back(tokens.nextNumber());
     Mesh& target = scene.meshes[skinTarget];
-    const std::vector<MeshVertex>& vertices = target.vertices;
+    const auto& vertices = target.vertices;
     if (weights.size() > influenceList.size()) {
       report("weight line has " + std::to_string(weights.size()) + " weights for " +
              std::to_string(influenceList.size()) + " influences; line ignored");

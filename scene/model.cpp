@@ -59,9 +59,9 @@ void Mesh::updateInfluences(std::span<const InfluenceUpdate> updates) {
   for (std::size_t i = 0; i < updates.size(); ++i) {
     latest[updates[i].vertex] = static_cast<std::int64_t>(i);
   }
-  std::vector<std::uint32_t> starts;
+  LargeList<std::uint32_t> starts;
   starts.reserve(covered + 1);
-  std::vector<SkinInfluence> pool;
+  LargeList<SkinInfluence> pool;
   std::size_t total = 0;
   for (std::size_t v = 0; v < covered; ++v) {
     total += latest[v] >= 0 ? updates[static_cast<std::size_t>(latest[v])].influences.size()
@@ -101,7 +101,7 @@ void Mesh::addFace(std::span<const int> vertex, std::span<const int> texcoord,
 
 void Mesh::reserveFaces(std::size_t faces, std::size_t corners) {
   faceStart_.reserve(faceStart_.size() + faces);
-  for (std::vector<int>* list : {&faceVertex_, &faceTexcoord_, &faceNormal_}) {
+  for (LargeList<int>* list : {&faceVertex_, &faceTexcoord_, &faceNormal_}) {
     list->reserve(list->size() + corners);
   }
 }
@@ -115,7 +115,7 @@ void Mesh::removeFaces(std::span<const std::size_t> ascending) {
       ++next;
       continue;
     }
-    for (std::vector<int>* list : {&faceVertex_, &faceTexcoord_, &faceNormal_}) {
+    for (LargeList<int>* list : {&faceVertex_, &faceTexcoord_, &faceNormal_}) {
       std::copy(list->begin() + static_cast<std::ptrdiff_t>(at),
                 list->begin() + static_cast<std::ptrdiff_t>(end),
                 list->begin() + static_cast<std::ptrdiff_t>(outCorner));
@@ -126,7 +126,7 @@ void Mesh::removeFaces(std::span<const std::size_t> ascending) {
   }
   faceStart_[outFace] = static_cast<std::uint32_t>(outCorner);
   faceStart_.resize(outFace + 1);
-  for (std::vector<int>* list : {&faceVertex_, &faceTexcoord_, &faceNormal_}) {
+  for (LargeList<int>* list : {&faceVertex_, &faceTexcoord_, &faceNormal_}) {
     list->resize(outCorner);
   }
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "scene/curve.h"
+#include "scene/large_pages.h"
 
 namespace vashel {
 
@@ -76,9 +77,9 @@ struct SceneNode {
 enum DisplayMode : std::uint8_t { kPickOnly = 0, kDrawn = 1 };
 
 struct Mesh : SceneNode {
-  std::vector<MeshVertex> vertices;
-  std::vector<MeshVertex> normals;
-  std::vector<TexCoord> texcoords;
+  LargeList<MeshVertex> vertices;
+  LargeList<MeshVertex> normals;
+  LargeList<TexCoord> texcoords;
   std::vector<VertexColor> colors;  // position i belongs to vertex i
 
   std::size_t faceCount() const { return faceStart_.size() - 1; }
@@ -179,13 +180,13 @@ struct Mesh : SceneNode {
   // Faces flat: face f's corners are entries faceStart_[f] .. faceStart_[f+1]
   // of each corner list. One list per part instead of three small vectors
   // per face: a face then costs its indices and one offset, no allocation.
-  std::vector<std::uint32_t> faceStart_{0};
-  std::vector<int> faceVertex_, faceTexcoord_, faceNormal_;
+  LargeList<std::uint32_t> faceStart_{0};
+  LargeList<int> faceVertex_, faceTexcoord_, faceNormal_;
   // Skin influences flat the same way: vertex v's are entries
   // influenceStart_[v] .. influenceStart_[v+1] of the pool; vertices past the
   // starts have none.
-  std::vector<std::uint32_t> influenceStart_;
-  std::vector<SkinInfluence> influencePool_;
+  LargeList<std::uint32_t> influenceStart_;
+  LargeList<SkinInfluence> influencePool_;
 };
 
 struct Joint : SceneNode {

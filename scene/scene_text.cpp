@@ -11,6 +11,10 @@
 #include <limits>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vashel {
 namespace {
 
@@ -130,7 +134,12 @@ inline bool parseDecimalFast(const char* first, const char* last, const char* re
   const char* p = first;
   std::uint64_t mantissa = 0;
   int count = 0;
-  if (!readDigitRun(p, last, readable, mantissa, count)) return false;
+  // Integer parts are mostly a digit or two, read faster one by one; a
+  // longer one goes on eight at a time.
+  for (; count < 3 && p != last && isDigit(*p); ++p, ++count) {
+    mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  }
+  if (count == 3 && !readDigitRun(p, last, readable, mantissa, count)) return false;
   const bool hadInteger = p != first;
   int exponent = 0;
   bool hadFraction = false;
@@ -242,6 +251,21 @@ inline bool isLineSpecial(char c) {
 std::size_t findSpecial(std::span<const char> text, std::size_t pos) {
   const char* data = text.data();
   const std::size_t size = text.size();
+#if defined(__SSE2__)
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  const __m128i carriageReturn = _mm_set1_epi8('\r');
+  const __m128i allOnes = _mm_set1_epi8(-1);
+  const __m128i zero = _mm_setzero_si128();
+  while (pos + 16 <= size) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(chunk, lineFeed), _mm_cmpeq_epi8(chunk, carriageReturn)),
+        _mm_or_si128(_mm_cmpeq_epi8(chunk, allOnes), _mm_cmpeq_epi8(chunk, zero)));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    if (mask != 0) return pos + static_cast<std::size_t>(std::countr_zero(mask));
+    pos += 16;
+  }
+#else
   if constexpr (std::endian::native == std::endian::little) {
     while (pos + 8 <= size) {
       std::uint64_t word;
@@ -251,7 +275,24 @@ std::size_t findSpecial(std::span<const char> text, std::size_t pos) {
       pos += 8;
     }
   }
+#endif
   while (pos < size && !isLineSpecial(data[pos])) ++pos;
+  return pos;
+}
+
+// The first LF at or after `pos`, or `size`; inline, as lines are short
+// and a library call per line costs more than the search.
+inline std::size_t findLineFeed(const char* data, std::size_t size, std::size_t pos) {
+#if defined(__SSE2__)
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  while (pos + 16 <= size) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lineFeed)));
+    if (mask != 0) return pos + static_cast<std::size_t>(std::countr_zero(mask));
+    pos += 16;
+  }
+#endif
+  while (pos < size && data[pos] != '\n') ++pos;
   return pos;
 }
 
@@ -428,9 +469,26 @@ std::int32_t LineTokenizer::nextInteger() {
 // ---------------------------------------------------------------------------
 
 std::size_t countLineFeeds(std::span<const char> text) {
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
   std::size_t count = 0;
   std::size_t pos = 0;
+#if defined(__SSE2__)
+  // Each LF subtracts one (all bits set) from its byte's counter; the
+  // counters are summed before any can pass 255.
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  const __m128i zero = _mm_setzero_si128();
+  while (pos + 16 <= text.size()) {
+    __m128i counters = zero;
+    const std::size_t blocks = std::min<std::size_t>((text.size() - pos) / 16, 255);
+    for (std::size_t b = 0; b < blocks; ++b, pos += 16) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + pos));
+      counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(chunk, lineFeed));
+    }
+    const __m128i sums = _mm_sad_epu8(counters, zero);
+    count += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+             static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+  }
+#else
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
   for (; pos + 8 <= text.size(); pos += 8) {
     std::uint64_t word;
     std::memcpy(&word, text.data() + pos, 8);
@@ -439,6 +497,7 @@ std::size_t countLineFeeds(std::span<const char> text) {
     const std::uint64_t bits = (~(((x & kLow7) + kLow7) | x | kLow7)) >> 7;
     count += static_cast<std::size_t>((bits * 0x0101010101010101ULL) >> 56);
   }
+#endif
   for (; pos < text.size(); ++pos) count += text[pos] == '\n';
   return count;
 }
@@ -450,13 +509,22 @@ SceneLineReader::SceneLineReader(std::span<const char> text, SceneVariant varian
 
 std::size_t SceneLineReader::countRun(std::string_view prefix, std::size_t limit) const {
   if (scrambled_) return 0;
+  const char* data = text_.data();
+  const std::size_t size = text_.size();
+  const std::size_t length = prefix.size();
+  auto startsRun = [&](std::size_t at) {
+    if (size - at < length) return false;
+    for (std::size_t i = 0; i < length; ++i) {
+      if (data[at + i] != prefix[i]) return false;
+    }
+    return true;
+  };
   std::size_t count = 0;
   std::size_t pos = pos_;
-  const std::string_view text(text_.data(), text_.size());
-  while (count < limit && text.substr(pos, prefix.size()) == prefix) {
+  while (count < limit && startsRun(pos)) {
     ++count;
-    const std::size_t lineFeed = text.find('\n', pos);
-    if (lineFeed == std::string_view::npos) break;
+    const std::size_t lineFeed = findLineFeed(data, size, pos + length);
+    if (lineFeed >= size) break;
     pos = lineFeed + 1;
   }
   return count;

@@ -329,6 +329,53 @@ TEST(SceneLines, CountsLineFeeds) {
   std::string many(1000, 'x');
   for (std::size_t i = 0; i < many.size(); i += 7) many[i] = '\n';
   EXPECT_EQ(countLineFeeds(many), 143u);
+  // Long stretches of nothing but line feeds, past any per-byte tally, and
+  // ends at every offset.
+  const std::string feeds(16 * 255 * 3 + 21, '\n');
+  for (std::size_t length : {feeds.size(), feeds.size() - 5, std::size_t{16 * 255}, std::size_t{17}}) {
+    EXPECT_EQ(countLineFeeds(std::string_view(feeds).substr(0, length)), length);
+  }
+}
+
+TEST(SceneLines, CountsRunsOfLikeLines) {
+  // Lines short and long, so that line ends fall everywhere in a block.
+  std::string text = "mesh m World\n";
+  for (int i = 0; i < 40; ++i) text += " v " + std::string(static_cast<std::size_t>(i), '1') + "\n";
+  text += " vn 1\n v 2\n v";
+  SceneLineReader reader(text, SceneVariant::Plain);
+  ASSERT_GT(reader.readSceneLine(), 0);
+  EXPECT_EQ(reader.countRun(" v ", 1000), 40u);
+  EXPECT_EQ(reader.countRun(" v ", 7), 7u);
+  EXPECT_EQ(reader.countRun(" vn ", 1000), 0u);
+  for (int i = 0; i < 40; ++i) reader.readSceneLine();
+  EXPECT_EQ(reader.countRun(" vn ", 1000), 1u);
+  reader.readSceneLine();
+  // The last line lacks its terminator and is too short for the prefix.
+  EXPECT_EQ(reader.countRun(" v ", 1000), 1u);
+  EXPECT_EQ(reader.countRun(" v", 1000), 2u);
+  // Scrambled text gives no hint.
+  SceneLineReader scrambled(text, SceneVariant::J);
+  EXPECT_EQ(scrambled.countRun(" v ", 1000), 0u);
+}
+
+TEST(SceneLines, EveryLineEndIsFoundAtEveryOffset) {
+  const std::string ends[] = {std::string("\n"), std::string("\r"), std::string("\r\n"),
+                              std::string("\0z\n", 3), std::string("\xff")};
+  for (const std::string& end : ends) {
+    for (std::size_t length = 0; length < 40; ++length) {
+      const std::string content(length, 'a');
+      const auto lines = readAll(content + end + "b\n");
+      ASSERT_FALSE(lines.empty());
+      EXPECT_EQ(lines[0].text, content) << length;
+      if (end == "\xff") {
+        EXPECT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].terminator, -1);
+      } else {
+        ASSERT_EQ(lines.size(), 3u) << length;  // the last: the end of the data
+        EXPECT_EQ(lines[1].text, "b");
+      }
+    }
+  }
 }
 
 TEST(SceneVariants, ChosenByTheThirdCharacterAfterTheLastDot) {

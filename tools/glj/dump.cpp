@@ -188,7 +188,7 @@ void writeInfluences(JsonWriter& json, std::string_view name, std::size_t count,
   json.endArray();
 }
 
-void writePositions(JsonWriter& json, std::string_view name, const std::vector<MeshVertex>& list) {
+void writePositions(JsonWriter& json, std::string_view name, std::span<const MeshVertex> list) {
   json.key(name);
   json.beginArray();
   for (const MeshVertex& vertex : list) json.numbers(vertex.base);
