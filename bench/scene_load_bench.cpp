@@ -70,11 +70,17 @@ void operator delete(void* p) noexcept { countedRelease(p); }
 void operator delete[](void* p) noexcept { countedRelease(p); }
 void operator delete(void* p, std::size_t) noexcept { countedRelease(p); }
 void operator delete[](void* p, std::size_t) noexcept { countedRelease(p); }
-void* operator new(std::size_t size, std::align_val_t a) { return countedAlignedAllocation(size, a); }
-void* operator new[](std::size_t size, std::align_val_t a) { return countedAlignedAllocation(size, a); }
+void* operator new(std::size_t size, std::align_val_t a) {
+  return countedAlignedAllocation(size, a);
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+  return countedAlignedAllocation(size, a);
+}
 void operator delete(void* p, std::align_val_t a) noexcept { countedAlignedRelease(p, a); }
 void operator delete[](void* p, std::align_val_t a) noexcept { countedAlignedRelease(p, a); }
-void operator delete(void* p, std::size_t, std::align_val_t a) noexcept { countedAlignedRelease(p, a); }
+void operator delete(void* p, std::size_t, std::align_val_t a) noexcept {
+  countedAlignedRelease(p, a);
+}
 void operator delete[](void* p, std::size_t, std::align_val_t a) noexcept {
   countedAlignedRelease(p, a);
 }

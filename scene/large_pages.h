@@ -9,12 +9,13 @@
 namespace vashel {
 
 inline constexpr std::size_t kLargePageBytes = std::size_t{2} << 20;
-inline constexpr std::size_t kLargePageListBytes = 2 * kLargePageBytes;
+inline constexpr std::size_t kLargePageListBytes = kLargePageBytes;
 
 // Asks for 2 MiB pages over the whole 2 MiB blocks inside [data, data+bytes),
 // for a block of memory not yet written: one fault then maps 512 pages
 // instead of one, which is most of the cost of filling a fresh list on a
-// virtual machine. Only for blocks of at least kLargePageListBytes; a no-op
+// virtual machine; the small pages after the last whole large page are
+// mapped at once. Only for blocks of at least kLargePageListBytes; a no-op
 // where the system has no such advice. Returns whether advice was given.
 bool adviseLargePages(const void* data, std::size_t bytes);
 

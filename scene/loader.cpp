@@ -527,9 +527,9 @@ void SceneBuilder::State::meshAttribute(std::string_view key, LineTokenizer& tok
   if (keyIs(key, "v")) {
     makeRoom(target.vertices, " v ");
     MeshVertex& vertex = target.vertices.emplace_back();
-    const double x = tokens.nextNumber();
-    const double y = tokens.nextNumber();
-    const double z = tokens.nextNumber();
+    double xyz[3];
+    tokens.nextNumbers(xyz, 3);
+    const double x = xyz[0], y = xyz[1], z = xyz[2];
     vertex.base = {x, y, z, 1.0};
     vertex.deformed = vertex.base;
     if (meshIsBoundingBox) {
@@ -542,15 +542,15 @@ void SceneBuilder::State::meshAttribute(std::string_view key, LineTokenizer& tok
   } else if (keyIs(key, "vn")) {
     makeRoom(target.normals, " vn ");
     MeshVertex& normal = target.normals.emplace_back();
-    const double x = tokens.nextNumber();
-    const double y = tokens.nextNumber();
-    const double z = tokens.nextNumber();
-    normal.base = {x, y, z, 1.0};
+    double xyz[3];
+    tokens.nextNumbers(xyz, 3);
+    normal.base = {xyz[0], xyz[1], xyz[2], 1.0};
     normal.deformed = normal.base;
   } else if (keyIs(key, "vt")) {
     makeRoom(target.texcoords, " vt ");
-    const double u = tokens.nextNumber();
-    target.texcoords.push_back({u, tokens.nextNumber()});
+    double uv[2];
+    tokens.nextNumbers(uv, 2);
+    target.texcoords.push_back({uv[0], uv[1]});
   } else if (keyIs(key, "f")) {
     faceLine(target, tokens);
   } else if (keyIs(key, "vc")) {

@@ -129,8 +129,9 @@ inline bool readDigitRun(const char*& p, const char* last, const char* readable,
 // The common case of exporter numbers (at most 19 digits, small exponent),
 // converted with one correctly rounded multiplication or division of exact
 // operands. Returns false when the text needs the general conversion.
-inline bool parseDecimalFast(const char* first, const char* last, const char* readable,
-                             double* value, const char** stop) {
+[[gnu::always_inline]] inline bool parseDecimalFast(const char* first, const char* last,
+                                                    const char* readable, double* value,
+                                                    const char** stop) {
   const char* p = first;
   std::uint64_t mantissa = 0;
   int count = 0;
@@ -414,7 +415,18 @@ double LineTokenizer::nextNumber() {
                           ? start + kMaxTokenLength
                           : end_;
   const char* stop = start;
-  const double value = parseNumberPrefix(start, limit, readable_, &stop);
+  // The common decimal text is read here in line; anything else, from the
+  // start again by the general reader.
+  const char* p = start;
+  bool negative = false;
+  if (p != limit && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  double value = 0.0;
+  if (p != limit && (isDigit(*p) || *p == '.') &&
+      parseDecimalFast(p, limit, readable_, &value, &stop)) {
+    if (negative) value = -value;
+  } else {
+    value = parseNumberPrefix(start, limit, readable_, &stop);
+  }
   // A number contains no quote or parenthesis, so the token's scan resumes
   // where the number stopped with a fresh state.
   if (stop != end_ && byteClass(*stop) == kBlank) {
@@ -423,6 +435,10 @@ double LineTokenizer::nextNumber() {
     finishToken(stop);
   }
   return value;
+}
+
+void LineTokenizer::nextNumbers(double* values, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) values[i] = nextNumber();
 }
 
 bool LineTokenizer::nextFaceCorner(std::int64_t parts[3], std::string_view* corner) {

@@ -48,6 +48,8 @@ class LineTokenizer {
   // finding the token's end.
   double nextNumber();
   std::int32_t nextInteger();
+  // `count` numbers in a row, as nextNumber each.
+  void nextNumbers(double* values, std::size_t count);
 
   // Whether a non-empty token follows. A token cannot start at white space
   // other than a blank, so such a byte ends the line's tokens.

@@ -85,7 +85,15 @@ TEST(SceneNumbers, CorrectlyRoundedLikeStrtod) {
     texts.push_back(text);
   }
   for (const std::string& text : texts) {
-    EXPECT_EQ(parseNumber(text), std::strtod(text.c_str(), nullptr)) << text;
+    const double expected = std::strtod(text.c_str(), nullptr);
+    EXPECT_EQ(parseNumber(text), expected) << text;
+    // The tokenizer reads the common case on its own path.
+    const std::string line = text + " " + text;
+    LineTokenizer tokens(line);
+    double both[2] = {0, 0};
+    tokens.nextNumbers(both, 2);
+    EXPECT_EQ(both[0], expected) << text;
+    EXPECT_EQ(both[1], expected) << text;
   }
 }
 
@@ -332,7 +340,8 @@ TEST(SceneLines, CountsLineFeeds) {
   // Long stretches of nothing but line feeds, past any per-byte tally, and
   // ends at every offset.
   const std::string feeds(16 * 255 * 3 + 21, '\n');
-  for (std::size_t length : {feeds.size(), feeds.size() - 5, std::size_t{16 * 255}, std::size_t{17}}) {
+  for (std::size_t length :
+       {feeds.size(), feeds.size() - 5, std::size_t{16 * 255}, std::size_t{17}}) {
     EXPECT_EQ(countLineFeeds(std::string_view(feeds).substr(0, length)), length);
   }
 }
