@@ -24,25 +24,15 @@
 namespace vashel {
 namespace {
 
+using testing::Backdrop;
 using testing::describe;
+using testing::kDesktop;
 using testing::grabScreen;
 using testing::sameColour;
 
-constexpr QRgb kDesktop = 0xff2040c0;  // the backdrop's blue
 constexpr int kWidth = 240;           // the sample's window size
 constexpr int kHeight = 320;
 
-// A full-screen window standing for the desktop: it shows wherever the
-// character is see-through and counts the clicks that reach it.
-class Backdrop final : public QWidget {
- public:
-  Backdrop() : QWidget(nullptr, Qt::FramelessWindowHint) { setGeometry(0, 0, 1024, 768); }
-  int presses = 0;
-
- protected:
-  void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(kDesktop)); }
-  void mousePressEvent(QMouseEvent*) override { ++presses; }
-};
 
 struct Geometry {
   int x = 0, y = 0, width = 0, height = 0;

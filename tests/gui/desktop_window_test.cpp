@@ -22,29 +22,18 @@
 namespace vashel {
 namespace {
 
+using testing::Backdrop;
 using testing::describe;
+using testing::FakeCompositor;
+using testing::kDesktop;
 using testing::grabScreen;
 using testing::sameColour;
 using testing::xdotool;
 
-constexpr QRgb kDesktop = 0xff2040c0;  // the backdrop's blue
 constexpr QRgb kRed = 0xffff0000;
 constexpr int kSide = 200;
 constexpr int kRadius = 60;
 
-// A full-screen window standing for the desktop: it shows through wherever
-// the character's window is transparent, and counts the clicks that reach it.
-class Backdrop final : public QWidget {
- public:
-  Backdrop() : QWidget(nullptr, Qt::FramelessWindowHint) {
-    setGeometry(0, 0, 1024, 768);
-  }
-  int presses = 0;
-
- protected:
-  void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(kDesktop)); }
-  void mousePressEvent(QMouseEvent*) override { ++presses; }
-};
 
 // Records the window's input and drags the window with the left button, as
 // the shell does: new position = position at press + pointer travel.
@@ -370,33 +359,6 @@ TEST_F(DesktopWindowTest, SkipsTheTaskbarAndAsksToStayOnTop) {
   EXPECT_FALSE(netWmState(windowId(window)).contains("_NET_WM_STATE_ABOVE"));
 }
 
-// Takes the compositing manager's selection, as a compositor would.
-class FakeCompositor {
- public:
-  FakeCompositor() {
-    connection_ = xcb_connect(nullptr, &screenNumber_);
-    const xcb_setup_t* setup = xcb_get_setup(connection_);
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
-    for (int i = 0; i < screenNumber_; ++i) xcb_screen_next(&it);
-    window_ = xcb_generate_id(connection_);
-    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, it.data->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    const std::string name = "_NET_WM_CM_S" + std::to_string(screenNumber_);
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        connection_,
-        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
-        nullptr);
-    xcb_set_selection_owner(connection_, window_, atom->atom, XCB_CURRENT_TIME);
-    std::free(atom);
-    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
-  }
-  ~FakeCompositor() { xcb_disconnect(connection_); }  // the selection goes with it
-
- private:
-  xcb_connection_t* connection_ = nullptr;
-  xcb_window_t window_ = 0;
-  int screenNumber_ = 0;
-};
 
 TEST_F(DesktopWindowTest, CompositorChoosesTheTranslucentWindow) {
   EXPECT_FALSE(compositorActive());

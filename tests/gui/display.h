@@ -5,9 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QStringList>
+#include <QWidget>
 #include <QtTest/QTest>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <string>
 
 namespace vashel::testing {
 
@@ -68,5 +75,47 @@ inline std::string describe(QRgb c) {
       .append(std::to_string(qBlue(c)))
       .append(")");
 }
+
+constexpr QRgb kDesktop = 0xff2040c0;  // the backdrop's blue
+
+// A full-screen window standing for the desktop: it shows wherever the
+// windows under test are see-through and counts the clicks that reach it.
+class Backdrop final : public QWidget {
+ public:
+  Backdrop() : QWidget(nullptr, Qt::FramelessWindowHint) { setGeometry(0, 0, 1024, 768); }
+  int presses = 0;
+
+ protected:
+  void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(kDesktop)); }
+  void mousePressEvent(QMouseEvent*) override { ++presses; }
+};
+
+// Takes the compositing manager's selection, as a compositor would.
+class FakeCompositor {
+ public:
+  FakeCompositor() {
+    connection_ = xcb_connect(nullptr, &screenNumber_);
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection_));
+    for (int i = 0; i < screenNumber_; ++i) xcb_screen_next(&it);
+    const xcb_window_t window = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, it.data->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const std::string name = "_NET_WM_CM_S" + std::to_string(screenNumber_);
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection_,
+        xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
+        nullptr);
+    xcb_set_selection_owner(connection_, window, atom->atom, XCB_CURRENT_TIME);
+    std::free(atom);
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  }
+  ~FakeCompositor() { xcb_disconnect(connection_); }  // the selection goes with it
+  FakeCompositor(const FakeCompositor&) = delete;
+  FakeCompositor& operator=(const FakeCompositor&) = delete;
+
+ private:
+  xcb_connection_t* connection_ = nullptr;
+  int screenNumber_ = 0;
+};
 
 }  // namespace vashel::testing
