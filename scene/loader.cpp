@@ -618,8 +618,8 @@ void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
   std::vector<int>* const lists[3] = {&cornerVertex, &cornerTexcoord, &cornerNormal};
   const std::size_t sizes[3] = {target.vertices.size(), target.texcoords.size(),
                                 target.normals.size()};
-  bool beyond = false;
   while (tokens.hasToken()) {
+    if (tokens.nextPlainCorners(cornerVertex, cornerTexcoord, cornerNormal) > 0) continue;
     std::string_view corner;
     std::int64_t parts[3];
     if (!tokens.nextFaceCorner(parts, &corner)) {
@@ -636,8 +636,14 @@ void SceneBuilder::State::faceLine(Mesh& target, LineTokenizer& tokens) {
                " beyond its list; the corner is drawn without it");
         parts[i] = -1;
       }
-      if (parts[i] >= 0 && static_cast<std::uint64_t>(parts[i]) >= sizes[i]) beyond = true;
       lists[i]->push_back(static_cast<int>(parts[i]));
+    }
+  }
+  // Every part is -1 (left empty) or a position in its list so far.
+  bool beyond = false;
+  for (int i = 0; i < 3; ++i) {
+    for (const int part : *lists[i]) {
+      beyond |= part >= 0 && static_cast<std::size_t>(part) >= sizes[i];
     }
   }
   if (beyond) pendingFaces.push_back({mesh, target.faceCount(), line});

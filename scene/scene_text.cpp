@@ -441,6 +441,28 @@ void LineTokenizer::nextNumbers(double* values, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) values[i] = nextNumber();
 }
 
+std::size_t LineTokenizer::nextPlainCorners(std::vector<int>& vertex, std::vector<int>& texcoord,
+                                            std::vector<int>& normal) {
+  std::size_t read = 0;
+  while (pos_ != end_) {
+    const char* p = pos_;
+    std::uint64_t values[3] = {0, 0, 0};
+    int counts[3] = {0, 0, 0};
+    bool plain = true;
+    for (int i = 0; i < 3 && plain; ++i) {
+      plain = readDigitRun(p, end_, readable_, values[i], counts[i]) && counts[i] <= 9 &&
+              (i < 2 ? p != end_ && *p++ == '/' : p == end_ || byteClass(*p) == kBlank);
+    }
+    if (!plain) break;
+    vertex.push_back(static_cast<int>(values[0]) - 1);
+    texcoord.push_back(static_cast<int>(values[1]) - 1);
+    normal.push_back(static_cast<int>(values[2]) - 1);
+    pos_ = skipBlanks(p, end_);
+    ++read;
+  }
+  return read;
+}
+
 bool LineTokenizer::nextFaceCorner(std::int64_t parts[3], std::string_view* corner) {
   // The common "12/12/12" followed by a blank or the end, read in place.
   const char* p = pos_;

@@ -57,6 +57,11 @@ class LineTokenizer {
 
   // The next token read as a face corner (see readFaceCorner).
   bool nextFaceCorner(std::int64_t parts[3], std::string_view* corner);
+  // The tokens ahead that are plain corners "12/12/12" (three runs of at
+  // most nine digits), appended 0-based to the three lists; stops before
+  // the first other token. Returns how many were read.
+  std::size_t nextPlainCorners(std::vector<int>& vertex, std::vector<int>& texcoord,
+                               std::vector<int>& normal);
 
   const char* readableEnd() const { return readable_; }
 

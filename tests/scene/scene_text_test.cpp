@@ -218,6 +218,21 @@ TEST(SceneTokens, FaceCorners) {
     EXPECT_EQ((std::vector<std::int64_t>{parts[0], parts[1], parts[2]}), want) << corner;
   }
   EXPECT_FALSE(tokens.hasToken());
+
+  // Plain corners in a row stop before a token of any other form, which
+  // the general reader then takes.
+  LineTokenizer row("1/2/3 4//6\t10/11/12 1234567890/1/1 5/5/5 2/2/2\" 3/3/3");
+  std::vector<int> vertex, texcoord, normal;
+  EXPECT_EQ(row.nextPlainCorners(vertex, texcoord, normal), 3u);
+  EXPECT_EQ(vertex, (std::vector<int>{0, 3, 9}));
+  EXPECT_EQ(texcoord, (std::vector<int>{1, -1, 10}));
+  EXPECT_EQ(normal, (std::vector<int>{2, 5, 11}));
+  EXPECT_EQ(row.next(), "1234567890/1/1");
+  EXPECT_EQ(row.nextPlainCorners(vertex, texcoord, normal), 1u);
+  EXPECT_EQ(vertex.back(), 4);
+  EXPECT_EQ(row.nextPlainCorners(vertex, texcoord, normal), 0u);
+  EXPECT_EQ(row.next(), "2/2/2\" 3/3/3");
+  EXPECT_EQ(vertex.size(), 4u);
 }
 
 struct ReadLine {
