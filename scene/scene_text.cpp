@@ -126,6 +126,23 @@ inline bool readDigitRun(const char*& p, const char* last, const char* readable,
   return true;
 }
 
+// A plain face corner "12/12/12": three runs of at most nine digits joined
+// by slashes and ending at `end` or, when blankEnds, at a blank. Advances p
+// past it; values start at 0.
+inline bool readPlainCorner(const char*& p, const char* end, const char* readable, bool blankEnds,
+                            std::uint64_t values[3]) {
+  for (int i = 0; i < 3; ++i) {
+    int count = 0;
+    if (!readDigitRun(p, end, readable, values[i], count) || count > 9) return false;
+    if (i < 2) {
+      if (p == end || *p++ != '/') return false;
+    } else if (p != end && !(blankEnds && byteClass(*p) == kBlank)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // The common case of exporter numbers (at most 19 digits, small exponent),
 // converted with one correctly rounded multiplication or division of exact
 // operands. Returns false when the text needs the general conversion.
@@ -333,15 +350,8 @@ bool readFaceCorner(std::string_view corner, const char* readableEnd, std::int64
   const char* p = corner.data();
   const char* end = p + corner.size();
   const char* readable = readableEnd && readableEnd > end ? readableEnd : end;
-  // The common "12/12/12": three runs of at most nine digits.
   std::uint64_t values[3] = {0, 0, 0};
-  int counts[3] = {0, 0, 0};
-  bool plain = true;
-  for (int i = 0; i < 3 && plain; ++i) {
-    plain = readDigitRun(p, end, readable, values[i], counts[i]) && counts[i] <= 9 &&
-            (i < 2 ? p != end && *p++ == '/' : p == end);
-  }
-  if (plain) {
+  if (readPlainCorner(p, end, readable, false, values)) {
     for (int i = 0; i < 3; ++i) parts[i] = static_cast<std::int64_t>(values[i]) - 1;
     return true;
   }
@@ -447,13 +457,7 @@ std::size_t LineTokenizer::nextPlainCorners(std::vector<int>& vertex, std::vecto
   while (pos_ != end_) {
     const char* p = pos_;
     std::uint64_t values[3] = {0, 0, 0};
-    int counts[3] = {0, 0, 0};
-    bool plain = true;
-    for (int i = 0; i < 3 && plain; ++i) {
-      plain = readDigitRun(p, end_, readable_, values[i], counts[i]) && counts[i] <= 9 &&
-              (i < 2 ? p != end_ && *p++ == '/' : p == end_ || byteClass(*p) == kBlank);
-    }
-    if (!plain) break;
+    if (!readPlainCorner(p, end_, readable_, true, values)) break;
     vertex.push_back(static_cast<int>(values[0]) - 1);
     texcoord.push_back(static_cast<int>(values[1]) - 1);
     normal.push_back(static_cast<int>(values[2]) - 1);
@@ -467,13 +471,7 @@ bool LineTokenizer::nextFaceCorner(std::int64_t parts[3], std::string_view* corn
   // The common "12/12/12" followed by a blank or the end, read in place.
   const char* p = pos_;
   std::uint64_t values[3] = {0, 0, 0};
-  int counts[3] = {0, 0, 0};
-  bool plain = true;
-  for (int i = 0; i < 3 && plain; ++i) {
-    plain = readDigitRun(p, end_, readable_, values[i], counts[i]) && counts[i] <= 9 &&
-            (i < 2 ? p != end_ && *p++ == '/' : p == end_ || byteClass(*p) == kBlank);
-  }
-  if (plain) {
+  if (readPlainCorner(p, end_, readable_, true, values)) {
     *corner = std::string_view(pos_, static_cast<std::size_t>(p - pos_));
     pos_ = skipBlanks(p, end_);
     for (int i = 0; i < 3; ++i) parts[i] = static_cast<std::int64_t>(values[i]) - 1;
