@@ -169,7 +169,8 @@ struct SceneBuilder::State {
   std::int64_t bakedEntries = 0;
   bool bakeBudgetReported = false;
   int line = 0;
-  const SceneLineReader* reader = nullptr;
+  long long lines = 0, totalLines = 0;  // lines with content so far, and LFs in all
+  SceneLineReader* reader = nullptr;
 
   // Faces whose indices reached past their lists when read; checked again
   // once the whole file is in.
@@ -180,11 +181,12 @@ struct SceneBuilder::State {
   };
   std::vector<PendingFace> pendingFaces;
 
-  // Large lists grow once to fit the run of like lines that follows, which
-  // spares the copies and fresh pages of repeated doubling.
+  // Lists grow once to fit the run of like lines that follows, from their
+  // first entry on, which spares the copies and fresh pages of repeated
+  // doubling (and leaves no trail of freed blocks of every size).
   template <typename List>
   void makeRoom(List& list, std::string_view prefix) {
-    if (list.size() < list.capacity() || list.size() < 4096 || !reader) return;
+    if (list.size() < list.capacity() || !reader) return;
     const std::size_t run = reader->countRun(prefix, std::size_t{1} << 26);
     list.reserve(list.size() + 1 + std::max(run, list.size()));
   }
@@ -194,10 +196,10 @@ struct SceneBuilder::State {
   // (each takes at least two bytes, its two '/').
   void makeRoomForFaces(Mesh& target, std::size_t corners) {
     const std::size_t faces = target.faceCount();
-    if (faces < 4096 || !reader || target.hasFaceRoom(corners)) return;
+    if (!reader || target.hasFaceRoom(corners)) return;
     const std::size_t run = reader->countRun(" f ", std::size_t{1} << 26);
     const std::size_t more = 1 + std::max(run, faces);
-    const std::size_t perFace = (target.cornerCount() + faces - 1) / faces;
+    const std::size_t perFace = faces == 0 ? corners : (target.cornerCount() + faces - 1) / faces;
     target.reserveFaces(more, corners + std::min(more * perFace, reader->remainingBytes() / 2));
   }
 
@@ -205,7 +207,7 @@ struct SceneBuilder::State {
   // many influences as this one, within what the rest of the text can hold
   // (each weight takes at least two bytes).
   void makeRoomForInfluences(Mesh& target, std::size_t count) {
-    if (target.influenceCount() < 4096 || !reader) return;
+    if (!reader) return;
     if (target.influenceCount() + count <= target.influenceCapacity()) return;
     const std::size_t run = reader->countRun(" weight ", std::size_t{1} << 26);
     const std::size_t more = std::max(run * count, target.influenceCount());
@@ -229,6 +231,18 @@ struct SceneBuilder::State {
   }
 
   void readLines(std::span<const char> text, SceneVariant variant);
+  void countLine() {
+    if (++lines % 1000 == 0) reportProgress();
+    line = reader->lineNumber();
+  }
+  void reportProgress();
+  // Moves the reader past a line read in place, `next` being the byte after its LF.
+  void enterLine(const char* next) {
+    reader->skipLine(next);
+    countLine();
+  }
+  bool readInPlace(const char* at, const char* end);
+  bool weightLine(std::int32_t vertex);
   void handleLine(std::string_view text, const char* readableEnd);
   bool handleGlobal(std::string_view key, LineTokenizer& tokens);
   bool handleSectionHeader(std::string_view text, LineTokenizer& tokens);
@@ -271,26 +285,108 @@ void SceneBuilder::State::bake(AnimCurve& curve) {
 
 void SceneBuilder::State::readLines(std::span<const char> text, SceneVariant variant) {
   scene.sounds.clear();
-  const auto totalLines = static_cast<long long>(countLineFeeds(text));
+  totalLines = static_cast<long long>(countLineFeeds(text));
   SceneLineReader lineReader(text, variant);
   reader = &lineReader;
-  long long lines = 0;
-  while (lineReader.readSceneLine() > 0) {
+  lines = 0;
+  for (;;) {
+    // Lines of the commonest shapes are read in place; the rest, and any
+    // of those shapes with something unusual in them, go the general way.
+    if (const char* at = lineReader.peekLine(); at && readInPlace(at, lineReader.textEnd())) {
+      continue;
+    }
+    if (lineReader.readSceneLine() <= 0) break;
     const std::string_view current = lineReader.line();
     if (current.empty()) continue;
     if (lineReader.fileMarker()) break;
-    ++lines;
-    if (lines % 1000 == 0) {
-      if (totalLines > 0) {
-        status.loadProgress = static_cast<int>(std::min(lines * 100 / totalLines, 100LL));
-      }
-      hooks.setTitle("reading... " + std::to_string(lines) + " lines");
-    }
-    line = lineReader.lineNumber();
+    countLine();
     handleLine(current, lineReader.readableEnd());
   }
   reader = nullptr;
   applyLateInfluences();
+}
+
+void SceneBuilder::State::reportProgress() {
+  if (totalLines > 0) {
+    status.loadProgress = static_cast<int>(std::min(lines * 100 / totalLines, 100LL));
+  }
+  hooks.setTitle("reading... " + std::to_string(lines) + " lines");
+}
+
+// The line at `at` when it is a position, normal, texture coordinate, face
+// or skin weight of the plain forms an exporter writes (keys after one
+// space); false, having kept nothing, for any other line. The values and
+// diagnostics are those handleLine gives for the same line.
+bool SceneBuilder::State::readInPlace(const char* at, const char* end) {
+  if (end - at < 4 || at[0] != ' ') return false;
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  if (section == Section::Mesh) {
+    if (mesh < 0) return false;
+    Mesh& target = scene.meshes[mesh];
+    if (at[1] == 'f' && blank(at[2])) {
+      constexpr std::size_t kCorners = 16;
+      int parts[3][kCorners];
+      std::size_t count = 0;
+      const char* next =
+          readPlainCornersLine(at + 3, end, parts[0], parts[1], parts[2], kCorners, &count);
+      if (!next) return false;
+      enterLine(next);
+      const std::size_t sizes[3] = {target.vertices.size(), target.texcoords.size(),
+                                    target.normals.size()};
+      bool beyond = false;
+      for (int i = 0; i < 3; ++i) {
+        for (std::size_t c = 0; c < count; ++c) {
+          beyond |= parts[i][c] >= 0 && static_cast<std::size_t>(parts[i][c]) >= sizes[i];
+        }
+      }
+      if (beyond) pendingFaces.push_back({mesh, target.faceCount(), line});
+      makeRoomForFaces(target, count);
+      target.addFace(std::span<const int>(parts[0], count), std::span<const int>(parts[1], count),
+                     std::span<const int>(parts[2], count));
+      ++recognized;
+      return true;
+    }
+    if (at[1] != 'v' || meshIsBoundingBox) return false;
+    double xyz[3];
+    if (blank(at[2])) {
+      const char* next = readNumbersLine(at + 3, end, xyz, 3);
+      if (!next) return false;
+      enterLine(next);
+      makeRoom(target.vertices, " v ");
+      MeshVertex& vertex = target.vertices.emplace_back();
+      vertex.base = {xyz[0], xyz[1], xyz[2], 1.0};
+      vertex.deformed = vertex.base;
+    } else if (at[2] == 'n' && blank(at[3])) {
+      const char* next = readNumbersLine(at + 4, end, xyz, 3);
+      if (!next) return false;
+      enterLine(next);
+      makeRoom(target.normals, " vn ");
+      MeshVertex& normal = target.normals.emplace_back();
+      normal.base = {xyz[0], xyz[1], xyz[2], 1.0};
+      normal.deformed = normal.base;
+    } else if (at[2] == 't' && blank(at[3])) {
+      const char* next = readNumbersLine(at + 4, end, xyz, 2);
+      if (!next) return false;
+      enterLine(next);
+      makeRoom(target.texcoords, " vt ");
+      target.texcoords.push_back({xyz[0], xyz[1]});
+    } else {
+      return false;
+    }
+    ++recognized;
+    return true;
+  }
+  if (section == Section::SkinCluster && skinTarget >= 0 && end - at > 8 &&
+      std::memcmp(at + 1, "weight", 6) == 0 && blank(at[7])) {
+    std::int32_t vertex = 0;
+    weights.clear();
+    const char* next = readIntegerAndNumbersLine(at + 8, end, &vertex, weights);
+    if (!next) return false;
+    enterLine(next);
+    if (weightLine(vertex)) ++recognized;
+    return true;
+  }
+  return false;
 }
 
 void SceneBuilder::State::applyLateInfluences() {
@@ -701,39 +797,7 @@ void SceneBuilder::State::skinAttribute(std::string_view key, LineTokenizer& tok
     const std::int32_t vertex = tokens.nextInteger();
     weights.clear();
     while (tokens.hasToken()) weights.push_back(tokens.nextNumber());
-    Mesh& target = scene.meshes[skinTarget];
-    const auto& vertices = target.vertices;
-    if (weights.size() > influenceList.size()) {
-      report("weight line has " + std::to_string(weights.size()) + " weights for " +
-             std::to_string(influenceList.size()) + " influences; line ignored");
-      return;
-    }
-    // Unknown names gave joint 0, which does not exist while the list is empty.
-    if (!weights.empty() && scene.joints.empty()) {
-      report("weight line for a skin without joints; line ignored");
-      return;
-    }
-    if (vertex < 0 || static_cast<std::size_t>(vertex) >= vertices.size()) {
-      report("weight for vertex " + std::to_string(vertex) + " that mesh '" +
-             scene.meshes[skinTarget].name + "' lacks; line ignored");
-      return;
-    }
-    const auto v = static_cast<std::size_t>(vertex);
-    if (v >= target.influencedVertices()) {
-      // Vertices in order, as an exporter writes them: appended in place.
-      makeRoomForInfluences(target, weights.size());
-      influenceScratch.resize(weights.size());
-      for (std::size_t i = 0; i < weights.size(); ++i) {
-        influenceScratch[i] = {influenceList[i], weights[i]};
-      }
-      target.setInfluences(v, influenceScratch);
-    } else {
-      // A vertex given again or out of order: replaced once the file is read.
-      lateInfluences.push_back({skinTarget, v, lateInfluencePool.size(), weights.size()});
-      for (std::size_t i = 0; i < weights.size(); ++i) {
-        lateInfluencePool.push_back({influenceList[i], weights[i]});
-      }
-    }
+    if (!weightLine(vertex)) return;
   } else if (keyIs(key, "joint")) {
     const std::int32_t count = tokens.nextInteger();
     if (count < 0 || static_cast<std::size_t>(count) > tokens.rest().size()) {
@@ -749,6 +813,45 @@ void SceneBuilder::State::skinAttribute(std::string_view key, LineTokenizer& tok
     return;
   }
   ++recognized;
+}
+
+// A "weight" line of the current skin target, its weights read into
+// `weights`; false when it is refused.
+bool SceneBuilder::State::weightLine(std::int32_t vertex) {
+  Mesh& target = scene.meshes[skinTarget];
+  const auto& vertices = target.vertices;
+  if (weights.size() > influenceList.size()) {
+    report("weight line has " + std::to_string(weights.size()) + " weights for " +
+           std::to_string(influenceList.size()) + " influences; line ignored");
+    return false;
+  }
+  // Unknown names gave joint 0, which does not exist while the list is empty.
+  if (!weights.empty() && scene.joints.empty()) {
+    report("weight line for a skin without joints; line ignored");
+    return false;
+  }
+  if (vertex < 0 || static_cast<std::size_t>(vertex) >= vertices.size()) {
+    report("weight for vertex " + std::to_string(vertex) + " that mesh '" +
+           scene.meshes[skinTarget].name + "' lacks; line ignored");
+    return false;
+  }
+  const auto v = static_cast<std::size_t>(vertex);
+  if (v >= target.influencedVertices()) {
+    // Vertices in order, as an exporter writes them: appended in place.
+    makeRoomForInfluences(target, weights.size());
+    influenceScratch.resize(weights.size());
+    for (std::size_t i = 0; i < weights.size(); ++i) {
+      influenceScratch[i] = {influenceList[i], weights[i]};
+    }
+    target.setInfluences(v, influenceScratch);
+  } else {
+    // A vertex given again or out of order: replaced once the file is read.
+    lateInfluences.push_back({skinTarget, v, lateInfluencePool.size(), weights.size()});
+    for (std::size_t i = 0; i < weights.size(); ++i) {
+      lateInfluencePool.push_back({influenceList[i], weights[i]});
+    }
+  }
+  return true;
 }
 
 void SceneBuilder::State::blendAttribute(std::string_view key, LineTokenizer& tokens) {

@@ -129,18 +129,87 @@ inline bool readDigitRun(const char*& p, const char* last, const char* readable,
 // A plain face corner "12/12/12": three runs of at most nine digits joined
 // by slashes and ending at `end` or, when blankEnds, at a blank. Advances p
 // past it; values start at 0.
-inline bool readPlainCorner(const char*& p, const char* end, const char* readable, bool blankEnds,
-                            std::uint64_t values[3]) {
+inline bool readPlainCornerParts(const char*& p, const char* end, const char* readable,
+                                 std::uint64_t values[3]) {
   for (int i = 0; i < 3; ++i) {
     int count = 0;
     if (!readDigitRun(p, end, readable, values[i], count) || count > 9) return false;
-    if (i < 2) {
-      if (p == end || *p++ != '/') return false;
-    } else if (p != end && !(blankEnds && byteClass(*p) == kBlank)) {
-      return false;
-    }
+    if (i < 2 && (p == end || *p++ != '/')) return false;
   }
   return true;
+}
+
+inline bool readPlainCorner(const char*& p, const char* end, const char* readable, bool blankEnds,
+                            std::uint64_t values[3]) {
+  if (!readPlainCornerParts(p, end, readable, values)) return false;
+  return p == end || (blankEnds && byteClass(*p) == kBlank);
+}
+
+#if defined(__SSE2__)
+// One bit per byte of the 16 at p, set for the ASCII digits.
+inline unsigned digitMask(const char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i digits = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('0' - 1)),
+                                       _mm_cmplt_epi8(bytes, _mm_set1_epi8('9' + 1)));
+  return static_cast<unsigned>(_mm_movemask_epi8(digits));
+}
+#endif
+
+// The digit values in the low `n` bytes of `x` (0 to 7 of them) as a number.
+inline std::uint64_t leadingDigits(std::uint64_t x, unsigned n) {
+  // Two shifts, as one of 64 bits (n = 0) is not defined.
+  return eightDigits((x << (63 - 8 * n)) << 1);
+}
+
+// The commonest exporter numbers, "12" or "-0.123456" after the sign: up to
+// seven digits, then optionally a point and up to seven digits, and no
+// exponent. Read with two eight-byte loads and no branch on the digit counts,
+// whose changes from one number to the next the processor cannot foresee.
+// Returns null for any other shape; needs 16 readable bytes at p.
+[[gnu::always_inline]] inline const char* readShortDecimal(const char* p, double* value) {
+  if constexpr (std::endian::native != std::endian::little) {
+    return nullptr;
+  } else {
+    // Where the digit runs end: from one 16-byte mask where SSE2 is there,
+    // so that finding the number's end waits on no digit arithmetic.
+    unsigned k, n;
+#if defined(__SSE2__)
+    const unsigned nonDigits = ~digitMask(p) & 0xFFFFu;
+    k = static_cast<unsigned>(std::countr_zero(nonDigits));
+    n = static_cast<unsigned>(std::countr_zero(nonDigits & (nonDigits - 1))) - k - 1;
+#else
+    std::uint64_t probe;
+    std::memcpy(&probe, p, 8);
+    probe -= 0x3030303030303030ULL;
+    const std::uint64_t ends = (probe | (probe + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
+    k = ends ? static_cast<unsigned>(std::countr_zero(ends)) / 8 : 8;
+    n = 0;
+    if (k < 8 && p[k] == '.') {
+      std::memcpy(&probe, p + k + 1, 8);
+      probe -= 0x3030303030303030ULL;
+      const std::uint64_t more = (probe | (probe + 0x7676767676767676ULL)) & 0x8080808080808080ULL;
+      n = more ? static_cast<unsigned>(std::countr_zero(more)) / 8 : 8;
+    }
+#endif
+    if (k == 0 || k > 7) return nullptr;
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    const std::uint64_t integer = leadingDigits(word - 0x3030303030303030ULL, k);
+    if (p[k] != '.') {
+      if ((p[k] | 0x20) == 'e') return nullptr;
+      *value = static_cast<double>(integer);
+      return p + k;
+    }
+    if (n > 7) return nullptr;
+    const char* stop = p + k + 1 + n;
+    if ((*stop | 0x20) == 'e') return nullptr;
+    std::memcpy(&word, p + k + 1, 8);
+    const std::uint64_t mantissa =
+        integer * kIntegerPowersOfTen[n] + leadingDigits(word - 0x3030303030303030ULL, n);
+    // The same correctly rounded division as the general case below.
+    *value = static_cast<double>(mantissa) / kPowersOfTen[n];
+    return stop;
+  }
 }
 
 // The common case of exporter numbers (at most 19 digits, small exponent),
@@ -149,6 +218,15 @@ inline bool readPlainCorner(const char*& p, const char* end, const char* readabl
 [[gnu::always_inline]] inline bool parseDecimalFast(const char* first, const char* last,
                                                     const char* readable, double* value,
                                                     const char** stop) {
+  if (readable - first >= 16) {
+    // Taken only when the number ends by `last`; otherwise `last` cuts it
+    // and the general reading below honours the cut.
+    const char* shortStop = readShortDecimal(first, value);
+    if (shortStop && shortStop <= last) {
+      *stop = shortStop;
+      return true;
+    }
+  }
   const char* p = first;
   std::uint64_t mantissa = 0;
   int count = 0;
@@ -248,8 +326,8 @@ inline const char* skipBlanks(const char* p, const char* end) {
 }
 
 // Eight bytes at once: a mask with the top bit set in each byte equal to
-// LF, CR, 0xFF or NUL, and in no other.
-inline std::uint64_t specialBytes(std::uint64_t v) {
+// LF, CR, 0xFF or NUL, and in no other. Unused where SSE2 is there.
+[[maybe_unused]] inline std::uint64_t specialBytes(std::uint64_t v) {
   constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
   auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); };
   return zeroBytes(v ^ 0x0A0A0A0A0A0A0A0AULL) | zeroBytes(v ^ 0x0D0D0D0D0D0D0D0DULL) |
@@ -504,6 +582,125 @@ std::int32_t LineTokenizer::nextInteger() {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// One token as LineTokenizer::nextNumber reads it, when it is decimal text
+// that the fast conversion takes and it ends at a blank or LF; returns where
+// it stopped, or null. `end` is the text's end: the number stops before any
+// line terminator, so the line's end need not be known.
+[[gnu::always_inline]] inline const char* readPlainNumber(const char* p, const char* end,
+                                                          double* value) {
+  const char* const limit = end - p > static_cast<std::ptrdiff_t>(kMaxTokenLength)
+                                ? p + kMaxTokenLength
+                                : end;
+  if (p == limit) return nullptr;
+  // The sign without a branch: it changes from one number to the next.
+  const bool negative = *p == '-';
+  p += negative || *p == '+';
+  if (p == limit || !(isDigit(*p) || *p == '.')) return nullptr;
+  const char* stop = nullptr;
+  if (!parseDecimalFast(p, limit, end, value, &stop)) return nullptr;
+  // At the limit the token may go on past the cut, or the text ends.
+  if (stop == limit || !(isBlank(*stop) || *stop == '\n')) return nullptr;
+  *value = std::bit_cast<double>(std::bit_cast<std::uint64_t>(*value) ^
+                                 (std::uint64_t{negative} << 63));
+  return stop;
+}
+
+}  // namespace
+
+// A plain face corner with runs of at most seven digits, ending at a blank
+// or LF: the three runs found from one mask of the 32 bytes at p, then
+// converted independently of each other. False, with p unchanged, for any
+// other corner; needs 48 readable bytes at p.
+inline bool readShortCorner(const char*& p, std::uint64_t values[3]) {
+#if defined(__SSE2__)
+  if constexpr (std::endian::native == std::endian::little) {
+    unsigned ends = ~(digitMask(p) | (digitMask(p + 16) << 16));
+    const auto first = static_cast<unsigned>(std::countr_zero(ends));
+    ends &= ends - 1;
+    const auto second = static_cast<unsigned>(std::countr_zero(ends));
+    ends &= ends - 1;
+    const auto third = static_cast<unsigned>(std::countr_zero(ends));
+    // A corner longer than the window gives third = 32 and is refused here.
+    if (first > 7 || second - first - 1 > 7 || third - second - 1 > 7 || p[first] != '/' ||
+        p[second] != '/' || !(isBlank(p[third]) || p[third] == '\n')) {
+      return false;
+    }
+    const unsigned starts[3] = {0, first + 1, second + 1};
+    const unsigned lengths[3] = {first, second - first - 1, third - second - 1};
+    for (int i = 0; i < 3; ++i) {
+      std::uint64_t word;
+      std::memcpy(&word, p + starts[i], 8);
+      values[i] = leadingDigits(word - 0x3030303030303030ULL, lengths[i]);
+    }
+    p += third;
+    return true;
+  }
+#endif
+  (void)p;
+  (void)values;
+  return false;
+}
+
+const char* readNumbersLine(const char* p, const char* end, double* values, std::size_t count) {
+  p = skipBlanks(p, end);
+  for (std::size_t i = 0; i < count; ++i) {
+    p = readPlainNumber(p, end, &values[i]);
+    if (!p) return nullptr;
+    p = skipBlanks(p, end);
+  }
+  return p != end && *p == '\n' ? p + 1 : nullptr;
+}
+
+const char* readIntegerAndNumbersLine(const char* p, const char* end, std::int32_t* first,
+                                      std::vector<double>& values) {
+  p = skipBlanks(p, end);
+  const char* const limit = end - p > static_cast<std::ptrdiff_t>(kMaxTokenLength)
+                                ? p + kMaxTokenLength
+                                : end;
+  std::int64_t integer = 0;
+  const char* stop = nullptr;
+  if (!parseSmallInteger(p, limit, end, &integer, &stop)) return nullptr;
+  if (stop == limit || !(isBlank(*stop) || *stop == '\n')) return nullptr;
+  *first = lowBits(integer);
+  p = skipBlanks(stop, end);
+  while (p != end && *p != '\n') {
+    double value;
+    p = readPlainNumber(p, end, &value);
+    if (!p) return nullptr;
+    values.push_back(value);
+    p = skipBlanks(p, end);
+  }
+  return p != end ? p + 1 : nullptr;
+}
+
+const char* readPlainCornersLine(const char* p, const char* end, int* vertex, int* texcoord,
+                                 int* normal, std::size_t capacity, std::size_t* count) {
+  p = skipBlanks(p, end);
+  std::size_t n = 0;
+  while (p != end && *p != '\n') {
+    if (n == capacity) return nullptr;
+    std::uint64_t values[3] = {0, 0, 0};
+    if (end - p >= 48 && readShortCorner(p, values)) {
+      // Read whole; p is at the blank or LF after it.
+    } else if (!readPlainCornerParts(p, end, end, values) || p == end ||
+               !(isBlank(*p) || *p == '\n')) {
+      return nullptr;
+    }
+    vertex[n] = static_cast<int>(values[0]) - 1;
+    texcoord[n] = static_cast<int>(values[1]) - 1;
+    normal[n] = static_cast<int>(values[2]) - 1;
+    ++n;
+    p = skipBlanks(p, end);
+  }
+  if (p == end || n == 0) return nullptr;
+  *count = n;
+  return p + 1;
+}
+
 std::size_t countLineFeeds(std::span<const char> text) {
   std::size_t count = 0;
   std::size_t pos = 0;
@@ -557,6 +754,48 @@ std::size_t SceneLineReader::countRun(std::string_view prefix, std::size_t limit
   };
   std::size_t count = 0;
   std::size_t pos = pos_;
+  if (!startsRun(pos)) return 0;
+#if defined(__SSE2__)
+  if constexpr (std::endian::native == std::endian::little) {
+    // Sixty-four bytes at a time: every LF in them, and at each the next
+    // line's first bytes compared at once with the prefix. No search per
+    // line, whose varying length the processor cannot foresee.
+    if (length <= 8 && prefix.find('\n') == std::string_view::npos) {
+      std::uint64_t prefixWord = 0;
+      std::memcpy(&prefixWord, prefix.data(), length);
+      const std::uint64_t prefixMask = length == 8 ? ~0ULL : (1ULL << (8 * length)) - 1;
+      const __m128i lineFeed = _mm_set1_epi8('\n');
+      // The line at pos begins the run; `block` starts after its prefix.
+      std::size_t block = pos + length;
+      while (block + 64 + 8 <= size) {
+        std::uint64_t feeds = 0;
+        for (int i = 0; i < 4; ++i) {
+          const __m128i chunk =
+              _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block + 16 * i));
+          feeds |= static_cast<std::uint64_t>(static_cast<unsigned>(
+                       _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lineFeed))))
+                   << (16 * i);
+        }
+        for (; feeds != 0; feeds &= feeds - 1) {
+          // A line of this run has ended: count it, then see whether the
+          // next one goes on with it.
+          if (++count >= limit) return count;
+          const std::size_t next = block + static_cast<std::size_t>(std::countr_zero(feeds)) + 1;
+          std::uint64_t head;
+          std::memcpy(&head, data + next, 8);
+          if (((head ^ prefixWord) & prefixMask) != 0) return count;
+          // The prefix holds no LF, so the bits still set in `feeds` lie
+          // after it.
+        }
+        block += 64;
+      }
+      // The rest line by line below, from the start of the line the blocks
+      // reached (it begins the run and is not counted yet).
+      pos = block;
+      while (pos > pos_ && data[pos - 1] != '\n') --pos;
+    }
+  }
+#endif
   while (count < limit && startsRun(pos)) {
     ++count;
     const std::size_t lineFeed = findLineFeed(data, size, pos + length);

@@ -86,6 +86,25 @@ bool readFaceCorner(std::string_view corner, const char* readableEnd, std::int64
 // The number of LF bytes in `text`.
 std::size_t countLineFeeds(std::span<const char> text);
 
+// Whole lines of the commonest shapes, read straight from the file's bytes
+// without finding the line's end first. Each starts at `p` (inside the line,
+// after its key) and returns the byte after the line's LF; or null when the
+// line has any other shape, and the caller reads it again through
+// SceneLineReader and LineTokenizer, which give the same values for the
+// shapes taken here. `end` is the end of the text.
+//
+// Exactly `count` plain decimal numbers (as parseNumber reads them), then LF.
+const char* readNumbersLine(const char* p, const char* end, double* values, std::size_t count);
+// An integer field, then plain decimal numbers up to LF (none or more),
+// appended to `values`.
+const char* readIntegerAndNumbersLine(const char* p, const char* end, std::int32_t* first,
+                                      std::vector<double>& values);
+// One to `capacity` plain face corners "12/12/12" (as
+// LineTokenizer::nextPlainCorners reads them), then LF; the parts are stored
+// 0-based in the three arrays and their number in `count`.
+const char* readPlainCornersLine(const char* p, const char* end, int* vertex, int* texcoord,
+                                 int* normal, std::size_t capacity, std::size_t* count);
+
 // Walks the file buffer line by line. A line ends at LF, CR LF, a lone CR;
 // a 0xFF byte or the end of the buffer end the data instead.
 class SceneLineReader {
@@ -113,6 +132,23 @@ class SceneLineReader {
   std::size_t countRun(std::string_view prefix, std::size_t limit) const;
   // Bytes after the line just read.
   std::size_t remainingBytes() const { return text_.size() - pos_; }
+
+  // For reading a line in place: the next line's first byte, or null where
+  // lines must go through readSceneLine (scrambled text, or none left).
+  const char* peekLine() const {
+    return scrambled_ || pos_ >= text_.size() ? nullptr : text_.data() + pos_;
+  }
+  const char* textEnd() const { return text_.data() + text_.size(); }
+  // Moves past the line at peekLine(), read in place up to its LF; `next`
+  // is the byte after that LF.
+  void skipLine(const char* next) {
+    const char* const start = text_.data() + pos_;
+    fileMarker_ = false;
+    line_ = std::string_view(start, static_cast<std::size_t>(next - 1 - start));
+    readableEnd_ = text_.data() + text_.size();
+    pos_ = static_cast<std::size_t>(next - text_.data());
+    ++lineNumber_;
+  }
 
  private:
   std::span<const char> text_;

@@ -81,5 +81,29 @@ TEST(LargePages, AdviceOnlyForWholeLargePagesOfBigBlocks) {
   munmap(mapping, mapped);
 }
 
+TEST(LargePages, MediumBlocksAreMappedAtOnceKeepingTheirContents) {
+  constexpr std::size_t kPage = 4096, kPages = 32;
+  void* mapping =
+      mmap(nullptr, kPages * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(mapping, MAP_FAILED);
+  auto* block = static_cast<char*>(mapping);
+  block[5 * kPage + 7] = 42;
+  EXPECT_FALSE(mapPagesAtOnce(nullptr, kPages * kPage));
+  // From one byte in to one byte short of the end: all but the two pages
+  // at the edges lie wholly inside.
+  if (!mapPagesAtOnce(block + 1, kPages * kPage - 2)) {
+    munmap(mapping, kPages * kPage);
+    GTEST_SKIP() << "pages cannot be mapped at once on this system";
+  }
+  unsigned char resident[kPages] = {};
+  ASSERT_EQ(mincore(mapping, kPages * kPage, resident), 0);
+  EXPECT_FALSE(resident[0] & 1);
+  for (std::size_t page = 1; page + 1 < kPages; ++page) EXPECT_TRUE(resident[page] & 1) << page;
+  EXPECT_FALSE(resident[kPages - 1] & 1);
+  EXPECT_EQ(block[5 * kPage + 7], 42);
+  EXPECT_EQ(block[6 * kPage], 0);
+  munmap(mapping, kPages * kPage);
+}
+
 }  // namespace
 }  // namespace vashel

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <random>
 #include <span>
 #include <string>
 
@@ -350,6 +351,104 @@ TEST(SceneLines, ScrambledVariants) {
   k.variant = SceneVariant::K;
   const auto withFiles = parse(body + "FILE: a.wav\n" + scrambledLine(" v 4 5 6"), k);
   EXPECT_EQ(withFiles->scene->meshes[0].vertices.size(), 1u);
+}
+
+// Plain text reads its commonest lines in place, scrambled text line by line
+// through the tokenizer: both must build the same scene and diagnostics.
+TEST(SceneLines, LinesReadInPlaceGiveWhatTheTokenizerGives) {
+  const std::vector<std::string> meshLines = {
+      " v 1 2 3", " v -0.123456 12.5 7", " v 1e3 2 3", " v 1 2", " v 1 2 3 4", "  v 1 2 3",
+      " v\t1\t2\t3\t", " v 1 2 3x", " v 1-2 3", " f 99999/1/1 1/1/1 1/1/1",
+      " f 1/99999/1 1/1/99999 1/1/1", " vn 0 0 1", " vn -0 0.5 .5", " vt 0.5 0.25", " vt 1",
+      " vt 1 2 3", " f 1/1/1 2/2/2 3/3/3", " f 1//1 2/2/2 3/3/3 4/4/4", " f 1/2 2/2/2 3/3/3",
+      " f 9/9/9 1/1/1 2/2/2", " f 1/1/1 1/9/1 1/1/9", " f -1/1/1 1/1/1 1/1/1",
+      " f 1.5/1/1 2/2/2 3/3/3", " f 1234567890/1/1 1/1/1 1/1/1", " f", " f 1/1/1",
+      " f 0/0/0 1/1/1\t2/2/2 ", " f 1/1/1 1/1/1 1/1/1 1/1/1 1/1/1 1/1/1 1/1/1 1/1/1 1/1/1 "
+      "1/1/1 1/1/1 1/1/1 1/1/1 1/1/1 1/1/1 1/1/1 1/1/1"};
+  const std::vector<std::string> skinLines = {
+      " weight 0 0.5 0.5", " weight 1 1",  " weight 0 0.25 0.75", " weight 99 1",
+      " weight 2 1 1 1",   " weight 1.5 1", " weight 3 x",         " weight 3",
+      " weight  4 0.5",    " weight 5 1e-1 9e-1"};
+  std::vector<std::pair<std::string, std::string>> lines;  // content, terminator
+  std::mt19937 random(11);
+  auto terminator = [&] { return random() % 8 == 0 ? std::string("\r\n") : std::string("\n"); };
+  lines.push_back({"time: 0 10", "\n"});
+  lines.push_back({"joint hip", "\n"});
+  for (int m = 0; m < 2; ++m) {
+    lines.push_back({m == 0 ? "mesh a World" : "mesh BBX World", "\n"});
+    for (int i = 0; i < 6000; ++i) {
+      lines.push_back({meshLines[random() % meshLines.size()], terminator()});
+    }
+  }
+  lines.push_back({"skincluster s", "\n"});
+  lines.push_back({" weight 0 1", "\n"});  // before any target
+  lines.push_back({" target a", "\n"});
+  lines.push_back({" joint 2 hip hip", "\n"});
+  for (int i = 0; i < 3000; ++i) {
+    const std::string vertex = std::to_string(i / 2);
+    lines.push_back({random() % 4 ? " weight " + vertex + " 0.25 0.75"
+                                  : skinLines[random() % skinLines.size()],
+                     terminator()});
+  }
+  std::string plain, scrambled;
+  for (const auto& [content, end] : lines) {
+    std::string stored = content;
+    scrambleLine(stored);
+    plain += content + end;
+    scrambled += stored + end;
+  }
+  LoadOptions j;
+  j.variant = SceneVariant::J;
+  const auto inPlace = parse(plain);
+  const auto byTokens = parse(scrambled, j);
+  ASSERT_EQ(inPlace->scene->meshes.size(), 2u);
+  ASSERT_EQ(byTokens->scene->meshes.size(), 2u);
+  for (std::size_t m = 0; m < 2; ++m) {
+    const Mesh& a = inPlace->scene->meshes[m];
+    const Mesh& b = byTokens->scene->meshes[m];
+    auto positions = [](const LargeList<MeshVertex>& list) {
+      std::vector<double> values;
+      for (const MeshVertex& v : list) {
+        values.insert(values.end(), v.base.begin(), v.base.end());
+        values.insert(values.end(), v.deformed.begin(), v.deformed.end());
+        values.push_back(std::signbit(v.base[0]) ? 1.0 : 0.0);
+      }
+      return values;
+    };
+    EXPECT_GT(a.vertices.size(), 1000u);
+    EXPECT_EQ(positions(a.vertices), positions(b.vertices));
+    EXPECT_EQ(positions(a.normals), positions(b.normals));
+    ASSERT_EQ(a.texcoords.size(), b.texcoords.size());
+    for (std::size_t i = 0; i < a.texcoords.size(); ++i) {
+      EXPECT_EQ(a.texcoords[i].u, b.texcoords[i].u);
+      EXPECT_EQ(a.texcoords[i].v, b.texcoords[i].v);
+    }
+    EXPECT_GT(a.faceCount(), 1000u);
+    ASSERT_EQ(a.faceCount(), b.faceCount());
+    for (std::size_t f = 0; f < a.faceCount(); ++f) {
+      EXPECT_EQ(corners(a.face(f).vertex), corners(b.face(f).vertex)) << f;
+      EXPECT_EQ(corners(a.face(f).texcoord), corners(b.face(f).texcoord)) << f;
+      EXPECT_EQ(corners(a.face(f).normal), corners(b.face(f).normal)) << f;
+    }
+    for (std::size_t v = 0; v < a.vertices.size(); ++v) {
+      const auto x = a.influences(v), y = b.influences(v);
+      ASSERT_EQ(x.size(), y.size()) << v;
+      for (std::size_t i = 0; i < x.size(); ++i) {
+        EXPECT_EQ(x[i].joint, y[i].joint);
+        EXPECT_EQ(x[i].weight, y[i].weight);
+      }
+    }
+  }
+  EXPECT_EQ(inPlace->scene->boundsMin, byTokens->scene->boundsMin);
+  EXPECT_EQ(inPlace->scene->boundsMax, byTokens->scene->boundsMax);
+  EXPECT_EQ(inPlace->hooks.titles, byTokens->hooks.titles);
+  EXPECT_EQ(inPlace->status.loadProgress, byTokens->status.loadProgress);
+  ASSERT_EQ(inPlace->diagnostics.size(), byTokens->diagnostics.size());
+  EXPECT_GT(inPlace->diagnostics.size(), 100u);
+  for (std::size_t i = 0; i < inPlace->diagnostics.size(); ++i) {
+    EXPECT_EQ(inPlace->diagnostics[i].line, byTokens->diagnostics[i].line) << i;
+    EXPECT_EQ(inPlace->diagnostics[i].text, byTokens->diagnostics[i].text) << i;
+  }
 }
 
 TEST(SceneLines, ProgressEveryThousandLines) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -94,6 +95,22 @@ TEST(SceneNumbers, CorrectlyRoundedLikeStrtod) {
     tokens.nextNumbers(both, 2);
     EXPECT_EQ(both[0], expected) << text;
     EXPECT_EQ(both[1], expected) << text;
+    // And so does the reader of whole lines, which takes every number
+    // without an exponent that fits the fast conversion (digits after the
+    // line must not count).
+    const std::string inFile = " " + line + "\n12345678901234567890";
+    double inPlace[2] = {0, 0};
+    const char* next =
+        readNumbersLine(inFile.data(), inFile.data() + inFile.size(), inPlace, 2);
+    const auto digitCount = std::count_if(text.begin(), text.end(),
+                                          [](char c) { return c >= '0' && c <= '9'; });
+    if (text.find('e') == std::string::npos && digitCount <= 15) {
+      EXPECT_EQ(next, inFile.data() + line.size() + 2) << text;
+    }
+    if (next) {
+      EXPECT_EQ(inPlace[0], expected) << text;
+      EXPECT_EQ(inPlace[1], expected) << text;
+    }
   }
 }
 
@@ -233,6 +250,134 @@ TEST(SceneTokens, FaceCorners) {
   EXPECT_EQ(row.nextPlainCorners(vertex, texcoord, normal), 0u);
   EXPECT_EQ(row.next(), "2/2/2\" 3/3/3");
   EXPECT_EQ(vertex.size(), 4u);
+}
+
+// The whole-line readers against the tokenizer over the same line: the same
+// values wherever they take the line, and null for every other shape.
+const char* numbersInPlace(const std::string& text, std::vector<double>& values) {
+  return readNumbersLine(text.data(), text.data() + text.size(), values.data(), values.size());
+}
+std::vector<double> numbersByTokens(const std::string& text, std::size_t count) {
+  const std::string_view line = std::string_view(text).substr(0, text.find('\n'));
+  LineTokenizer tokens(line, text.data() + text.size());
+  std::vector<double> values(count);
+  tokens.nextNumbers(values.data(), count);
+  return values;
+}
+
+TEST(SceneLinesInPlace, NumbersAsTheTokenizerReadsThem) {
+  // Every digit count around the fast reader's eight-byte steps, with and
+  // without sign, and with room after the line or right at the text's end.
+  const std::string digits = "9876543210";
+  for (std::size_t whole = 0; whole <= 9; ++whole) {
+    for (std::size_t fraction = 0; fraction <= 10; ++fraction) {
+      // Up to 15 digits, which the fast conversion always takes.
+      if (whole + fraction == 0 || whole + fraction > 15) continue;
+      std::string number = digits.substr(0, whole);
+      if (fraction > 0) number += "." + digits.substr(10 - fraction);
+      for (const std::string& after : {std::string("\n7777777777777777777"), std::string("\n")}) {
+        const std::string text = "-" + number + " " + number + "\t+" + number + " " + after;
+        std::vector<double> values(3);
+        const char* next = numbersInPlace(text, values);
+        ASSERT_NE(next, nullptr) << text;
+        EXPECT_EQ(next, text.data() + text.size() - after.size() + 1) << text;
+        EXPECT_EQ(values, numbersByTokens(text, 3)) << text;
+        EXPECT_EQ(values[0], -std::strtod(number.c_str(), nullptr)) << text;
+      }
+    }
+  }
+  std::vector<double> values(3);
+  const std::string negativeZero = "-0 -0.000 .5\n";
+  ASSERT_NE(numbersInPlace(negativeZero, values), nullptr);
+  EXPECT_TRUE(std::signbit(values[0]) && std::signbit(values[1]));
+  EXPECT_EQ(values[2], 0.5);
+  // Anything else is left to the tokenizer: a CR, too few or too many
+  // numbers, no LF before the end, a NUL, letters, exponents past the fast
+  // conversion, a run longer than a token may be.
+  const std::string others[] = {"1 2 3\r\n",   "1 2\n",          "1 2 3 4\n",
+                                "1 2 3",        std::string("1 2 3\0\n", 7), "12abc 2 3\n",
+                                "1 2 3x\n",     "nan 1 2\n",      "1e400 1 2\n",
+                                "1.5e 1 2\n",   "\n",             "1 2 - 3\n",
+                                "1-2 3\n",      "1+2 3\n",        "0.5.5 1\n",
+                                "1" + std::string(130, '0') + " 2 3\n"};
+  for (const std::string& text : others) {
+    EXPECT_EQ(numbersInPlace(text, values), nullptr) << text;
+  }
+  // Short exponents are in the fast conversion and read in place.
+  const std::string exponents = "1e3 -2.5E-2 7e+1\n";
+  ASSERT_NE(numbersInPlace(exponents, values), nullptr);
+  EXPECT_EQ(values, (std::vector<double>{1000, -0.025, 70}));
+}
+
+TEST(SceneLinesInPlace, AnIntegerThenNumbers) {
+  std::int32_t first = 0;
+  std::vector<double> values;
+  auto read = [&](const std::string& text) {
+    values.clear();
+    return readIntegerAndNumbersLine(text.data(), text.data() + text.size(), &first, values);
+  };
+  const std::string weights = " 5 0.5\t0.25 \nx";
+  EXPECT_EQ(read(weights), weights.data() + weights.size() - 1);
+  EXPECT_EQ(first, 5);
+  EXPECT_EQ(values, (std::vector<double>{0.5, 0.25}));
+  ASSERT_NE(read("7\n"), nullptr);
+  EXPECT_EQ(first, 7);
+  EXPECT_TRUE(values.empty());
+  ASSERT_NE(read("-3 1\n"), nullptr);
+  EXPECT_EQ(first, -3);
+  ASSERT_NE(read("4294967297 1\n"), nullptr);
+  EXPECT_EQ(first, 1);  // the low 32 bits, as nextInteger gives
+  for (const std::string text : {"5.5 1\n", "5e1 1\n", "x 1\n", "5 1 x\n", "5 1\r\n", "5 1",
+                                  "\n", "5-1\n", "5 1-1\n"}) {
+    EXPECT_EQ(read(text), nullptr) << text;
+  }
+}
+
+TEST(SceneLinesInPlace, PlainCornersAsTheTokenizerReadsThem) {
+  constexpr std::size_t kCapacity = 16;
+  int parts[3][kCapacity];
+  std::size_t count = 0;
+  auto read = [&](const std::string& text) {
+    return readPlainCornersLine(text.data(), text.data() + text.size(), parts[0], parts[1],
+                                parts[2], kCapacity, &count);
+  };
+  auto expectAsTokens = [&](const std::string& text) {
+    const char* next = read(text);
+    ASSERT_NE(next, nullptr) << text;
+    EXPECT_EQ(*(next - 1), '\n');
+    LineTokenizer tokens(std::string_view(text).substr(0, text.find('\n')));
+    std::vector<int> vertex, texcoord, normal;
+    ASSERT_EQ(tokens.nextPlainCorners(vertex, texcoord, normal), count) << text;
+    EXPECT_EQ(vertex, std::vector<int>(parts[0], parts[0] + count)) << text;
+    EXPECT_EQ(texcoord, std::vector<int>(parts[1], parts[1] + count)) << text;
+    EXPECT_EQ(normal, std::vector<int>(parts[2], parts[2] + count)) << text;
+  };
+  // Every run length from none to nine digits in every part, read from a
+  // wide window (text after the line) and byte by byte (at the text's end).
+  const std::string digits = "987654321";
+  for (std::size_t a = 0; a <= 9; ++a) {
+    for (std::size_t b = 0; b <= 9; ++b) {
+      for (std::size_t c = 0; c <= 9; c += (a + b) % 3 + 1) {
+        const std::string corner =
+            digits.substr(0, a) + "/" + digits.substr(9 - b) + "/" + digits.substr(0, c);
+        expectAsTokens(" " + corner + " 1/2/3\t" + corner + "\n" + std::string(64, '5'));
+        expectAsTokens(corner + " \n");
+      }
+    }
+  }
+  ASSERT_NE(read("1/2/3 4/5/6 7/8/9\n"), nullptr);
+  EXPECT_EQ(count, 3u);
+  EXPECT_EQ((std::vector<int>{parts[0][2], parts[1][2], parts[2][2]}), (std::vector<int>{6, 7, 8}));
+  std::string sixteen, seventeen;
+  for (int i = 0; i < 16; ++i) sixteen += " 1/1/1";
+  seventeen = sixteen + " 1/1/1";
+  ASSERT_NE(read(sixteen + "\n"), nullptr);
+  EXPECT_EQ(count, 16u);
+  const std::string others[] = {"1/2 3/4/5\n", "1/2/3 4/5/6x\n", "1234567890/1/1\n",
+                                "-1/2/3\n",    "1/2/3\r\n",       "\n",
+                                "1/2/3",       seventeen + "\n",  "1/2/3/4\n",
+                                "1/2/3" + std::string(60, ' ')};
+  for (const std::string& text : others) EXPECT_EQ(read(text), nullptr) << text;
 }
 
 struct ReadLine {
@@ -380,6 +525,35 @@ TEST(SceneLines, CountsRunsOfLikeLines) {
   // Scrambled text gives no hint.
   SceneLineReader scrambled(text, SceneVariant::J);
   EXPECT_EQ(scrambled.countRun(" v ", 1000), 0u);
+}
+
+TEST(SceneLines, RunsOfLikeLinesCountedAcrossBlocks) {
+  // Lines of every length around the 64-byte blocks the count walks in,
+  // runs broken by other keys, CR LF ends, and runs to the very end.
+  std::mt19937 random(3);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 3000; ++i) {
+    const auto shape = random() % 40;
+    std::string line = shape == 0 ? " vn" : shape == 1 ? " v" : shape == 2 ? "v " : " v ";
+    line += std::string(random() % (random() % 8 == 0 ? 300 : 70), '1');
+    if (random() % 10 == 0) line += '\r';
+    lines.push_back(line);
+  }
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  for (const std::string& end : {std::string(""), std::string(" v 1")}) {
+    const std::string all = text + end;
+    std::vector<std::string> every = lines;
+    if (!end.empty()) every.push_back(end);
+    SceneLineReader reader(all, SceneVariant::Plain);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      ASSERT_GT(reader.readSceneLine(), 0);
+      std::size_t run = 0;
+      while (i + 1 + run < every.size() && every[i + 1 + run].starts_with(" v ")) ++run;
+      ASSERT_EQ(reader.countRun(" v ", 1 << 20), run) << i;
+      EXPECT_EQ(reader.countRun(" v ", 5), std::min<std::size_t>(run, 5)) << i;
+    }
+  }
 }
 
 TEST(SceneLines, EveryLineEndIsFoundAtEveryOffset) {
