@@ -2,6 +2,7 @@
 // fetched, the 255-byte chunks, and the libcurl transport against 127.0.0.1.
 #include "net/http_source.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "local_http_server.h"
@@ -12,6 +13,15 @@ namespace vashel {
 namespace {
 
 using testing::httpReply;
+
+bool curlLoaded() {
+  void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_NOLOAD);
+  if (library != nullptr) dlclose(library);
+  return library != nullptr;
+}
+
+// Taken before any test runs: a program that links libcurl has it mapped here.
+const bool curlLoadedAtStart = curlLoaded();
 
 std::uint32_t thrownCode(HttpDocumentSource& source, const std::string& url) {
   try {
@@ -58,6 +68,17 @@ TEST(HttpSource, ANulByteEndsOnlyItsOwnChunk) {
   EXPECT_EQ(source.buffer(), std::string(10 + 45 + 90, 'a'));
   source.close();
   EXPECT_EQ(source.readAll(), 0);
+}
+
+TEST(CurlTransport, LibcurlIsLoadedByTheFirstRequestNotWithTheProgram) {
+  EXPECT_FALSE(curlLoadedAtStart);
+  CurlTransport transport;
+  const bool loadedBefore = curlLoaded();
+  // A refused scheme never needs the library.
+  EXPECT_EQ(transport.get("file:///etc/passwd", HttpLimits{}).failure, HttpFailure::UnsupportedScheme);
+  EXPECT_EQ(curlLoaded(), loadedBefore);
+  EXPECT_EQ(transport.get(testing::closedPortUrl(), HttpLimits{}).failure, HttpFailure::Connect);
+  EXPECT_TRUE(curlLoaded());
 }
 
 TEST(CurlTransport, RedirectsStayOnHttpAndLongBodiesAreCutOff) {
