@@ -187,8 +187,10 @@ void drawMeshes(RenderState& state, Scene& scene, PlayerClock& clock, std::int32
       glColor3f(0.5f, 0.5f, 0.5f);
 
       bool textured = false;
+      bool textureOpaque = false;
       if (!pickPass && state.flags.texture) {
         if (const GLuint name = textureOf(state, scene, mesh)) {
+          textureOpaque = state.textureOpaque[static_cast<std::size_t>(mesh.texture)];
           glEnable(GL_TEXTURE_2D);
           glBindTexture(GL_TEXTURE_2D, name);
           const GLint filter = mesh.texFilter > 0 ? GL_LINEAR : GL_NEAREST;
@@ -207,7 +209,7 @@ void drawMeshes(RenderState& state, Scene& scene, PlayerClock& clock, std::int32
           drawFaces(mesh, true, 1.0);
         }
       } else {
-        SurfaceLook look{lit, textured, {}, 1.0};
+        SurfaceLook look{lit, textured, textureOpaque, {}, 1.0};
         look.alphaFactor = applyMaterial(mesh, f, look.material);
         if (arrays) {
           drawSurfaceArrays(mesh, meshArrays(), look);

@@ -6,6 +6,7 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <cmath>
 #include <type_traits>
 #include <unordered_map>
 
@@ -182,10 +183,16 @@ void drawOutlineArrays(const Mesh& mesh, MeshArrays& a) {
         out[2] = a.positions[3 * c + 2];
       }
     }
+    // Alpha 1 blends to the source bytes, and a colour equal at every corner
+    // interpolates to itself: neither setting changes a pixel here.
+    glDisable(GL_BLEND);
+    glShadeModel(GL_FLAT);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, a.outline.data());
     drawTriangles(a);
     glDisableClientState(GL_VERTEX_ARRAY);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_BLEND);
   }
   glDepthMask(GL_TRUE);
 }
@@ -250,20 +257,28 @@ void drawSurfaceArrays(const Mesh& mesh, MeshArrays& a, const SurfaceLook& look)
     return {static_cast<float>(color.r), static_cast<float>(color.g), static_cast<float>(color.b),
             static_cast<float>(look.alphaFactor * color.a)};
   };
+  // The lowest alpha a fragment starts from: lighting takes the material's,
+  // unlit faces their colours'. GL clamps it to 1, and NaN fails the test.
+  float lowestAlpha = look.material[3];
   if (sendColors) {
     a.colors.resize(4 * points);
     for (std::size_t c = 0; c < points; ++c) {
       const auto color = colorOf(a.drawnColor[c]);
+      lowestAlpha = std::min(lowestAlpha, color[3]);
+      if (std::isnan(color[3])) lowestAlpha = color[3];
       std::copy(color.begin(), color.end(), &a.colors[4 * c]);
     }
     glEnableClientState(GL_COLOR_ARRAY);
     glColorPointer(4, GL_FLOAT, 0, a.colors.data());
   }
+  const bool opaque = lowestAlpha >= 1.0f && (!look.textured || look.textureOpaque);
 
   if (!a.triangles.empty()) {
+    if (opaque) glDisable(GL_BLEND);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, a.positions.data());
     drawTriangles(a);
+    glEnable(GL_BLEND);
   }
   glDisableClientState(GL_VERTEX_ARRAY);
   glDisableClientState(GL_NORMAL_ARRAY);

@@ -82,18 +82,23 @@ MeshArrays& prepareMeshArrays(const Mesh& mesh, std::size_t index, MeshArrayCach
 void drawGuideArrays(const MeshArrays& arrays);
 
 // The faces pushed out along their corners' own normals by edgeLevel, in
-// the outline colour, without depth writes.
+// the outline colour, without depth writes. The colour is opaque and the
+// same at every corner, so the faces are drawn flat and unblended: the same
+// bytes for less work per pixel.
 void drawOutlineArrays(const Mesh& mesh, MeshArrays& arrays);
 
 // What the faces of one mesh are drawn with in the visible pass.
 struct SurfaceLook {
   bool lit = false;       // lighting on: normals matter
   bool textured = false;  // a texture is bound: texture coordinates matter
+  bool textureOpaque = false;    // every texel of that texture has alpha 1
   Color4f material{0, 0, 0, 1};  // the current colour the faces start from
   double alphaFactor = 1.0;      // scales the vertex colours' alpha
 };
 
-// The faces with their per-corner attributes (visible pass).
+// The faces with their per-corner attributes (visible pass). Where every
+// fragment comes out with alpha 1 (material, vertex colours and texture),
+// blending would give the fragment's own bytes, and is left off.
 void drawSurfaceArrays(const Mesh& mesh, MeshArrays& arrays, const SurfaceLook& look);
 
 // The faces with positions only, in the current colour (pick pass).

@@ -73,6 +73,9 @@ struct RenderState {
 
   // GL texture names, one per texture-name entry; -1 marks an unusable one.
   std::array<std::int64_t, kTextureNameCount> textureNames;
+  // Whether every texel's alpha is 1: modulating by such a texture leaves a
+  // fragment's alpha as it is.
+  std::array<bool, kTextureNameCount> textureOpaque{};
   bool texturesUploaded = false;
   unsigned readBuffer = 0x0405;  // GL_BACK; an FBO target reads its attachment
 

@@ -123,7 +123,13 @@ void uploadTextures(Scene& scene, RenderState& state, std::FILE* diagnostics) {
       pixels = Pixels{};
     }
 
+    state.textureOpaque[i] = false;
     if (!pixels.rgba.empty()) {
+      bool opaque = true;
+      for (std::size_t a = 3; a < pixels.rgba.size() && opaque; a += 4) {
+        opaque = pixels.rgba[a] == 255;
+      }
+      state.textureOpaque[i] = opaque;
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);

@@ -165,5 +165,49 @@ TEST_F(ArrayPathTest, CornersWithoutTheirOwnAttributesCarryTheLastOnesBothWays) 
   EXPECT_LE(lit.largest, 1) << lit.pixels << " pixels differ";
 }
 
+// Outlines and opaque faces are drawn unblended; whatever may let the
+// picture behind show through keeps its blending: a see-through material,
+// a texture with a see-through texel, see-through vertex colours.
+TEST_F(ArrayPathTest, SeeThroughPiecesBlendAsBefore) {
+  const std::string text =
+      "mesh back World\n color 0.9 0.1 0.1\n edgeLevel: 3\n"
+      " v -60 -50 -5\n v 60 -50 -5\n v 60 50 -5\n v -60 50 -5\n vn 0 0 1\n"
+      " f 1//1 2//1 3//1 4//1\n"
+      "mesh glass World\n color 0.1 0.2 0.9\n edgeLevel: 2\n"
+      " v -50 -40 0\n v -5 -40 0\n v -5 0 0\n v -50 0 0\n vn 0 0 1\n"
+      " f 1//1 2//1 3//1 4//1\n"
+      "mesh decal World\n color 1 1 1\n edgeLevel: 2\n"
+      " v 5 -40 0\n v 50 -40 0\n v 50 0 0\n v 5 0 0\n"
+      " vt 0 0\n vt 1 0\n vt 1 1\n vt 0 1\n vn 0 0 1\n"
+      " f 1/1/1 2/2/1 3/3/1 4/4/1\n"
+      "mesh tinted World\n color 1 1 1\n"
+      " v -50 5 0\n v -5 5 0\n v -5 45 0\n v -50 45 0\n"
+      " f 1// 2// 3// 4//\n";
+  LoadHooks hooks;
+  LoadStatus status;
+  parseScene(text, LoadOptions{}, scene, hooks, status);
+  ASSERT_EQ(scene.meshes.size(), 4u);
+  scene.activeCamera = -1;
+  scene.textureNames = {"holes"};
+  scene.textureImages = {TextureImage{"holes", 2, 2, {0xff0000ffu, 0x4000ff00u, 0xffff0000u, 0x80ffffffu}}};
+  scene.meshes[2].texture = 0;
+  scene.meshes[2].texFilter = 0;
+  scene.meshes[3].colors = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 0.25}, {1, 1, 0, 1}};
+  scene.meshes[1].alphaGain = constantCurve(0.5);
+  uploadTextures(scene, state, nullptr);
+
+  const Difference unlit = compareAt(1);
+  EXPECT_GT(unlit.covered, 5000);
+  EXPECT_LE(unlit.largest, 1) << unlit.pixels << " pixels differ";
+
+  Light light;
+  light.type = kLightDirectional;
+  light.color = {0.9f, 0.9f, 0.9f, 0};
+  scene.lights.push_back(light);
+  const Difference lit = compareAt(1);
+  EXPECT_GT(lit.covered, 5000);
+  EXPECT_LE(lit.largest, 1) << lit.pixels << " pixels differ";
+}
+
 }  // namespace
 }  // namespace vashel::testing
