@@ -333,10 +333,12 @@ bool SceneBuilder::State::readInPlace(const char* at, const char* end) {
       enterLine(next);
       const std::size_t sizes[3] = {target.vertices.size(), target.texcoords.size(),
                                     target.normals.size()};
+      // Plain parts are -1 or more, so part >= size (for a part that is
+      // there) is part + 1 > size, tested without a branch.
       bool beyond = false;
       for (int i = 0; i < 3; ++i) {
         for (std::size_t c = 0; c < count; ++c) {
-          beyond |= parts[i][c] >= 0 && static_cast<std::size_t>(parts[i][c]) >= sizes[i];
+          beyond |= static_cast<std::size_t>(parts[i][c] + 1) > sizes[i];
         }
       }
       if (beyond) pendingFaces.push_back({mesh, target.faceCount(), line});

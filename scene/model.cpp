@@ -91,6 +91,16 @@ void Mesh::addFace(std::span<const int> vertex, std::span<const int> texcoord,
   checkIndexRoom(faceVertex_.size(), n);
   // Appended element by element: faces are short, and a range insert or a
   // resize takes a slow generic path.
+  if (texcoord.size() == n && normal.size() == n) {
+    // Every corner complete, as an exporter writes them.
+    for (std::size_t c = 0; c < n; ++c) {
+      faceVertex_.push_back(vertex[c]);
+      faceTexcoord_.push_back(texcoord[c]);
+      faceNormal_.push_back(normal[c]);
+    }
+    faceStart_.push_back(static_cast<std::uint32_t>(faceVertex_.size()));
+    return;
+  }
   for (std::size_t c = 0; c < n; ++c) {
     faceVertex_.push_back(vertex[c]);
     faceTexcoord_.push_back(c < texcoord.size() ? texcoord[c] : -1);
