@@ -622,7 +622,7 @@ inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
 // or LF: the three runs found from one mask of the 32 bytes at p, then
 // converted independently of each other. False, with p unchanged, for any
 // other corner; needs 48 readable bytes at p.
-inline bool readShortCorner(const char*& p, std::uint64_t values[3]) {
+[[gnu::always_inline]] inline bool readShortCorner(const char*& p, std::uint64_t values[3]) {
 #if defined(__SSE2__)
   if constexpr (std::endian::native == std::endian::little) {
     unsigned ends = ~(digitMask(p) | (digitMask(p + 16) << 16));
