@@ -1,6 +1,7 @@
 // The character's window on the desktop: presentation, shape and raw input.
 #include "app/desktop_window.h"
 
+#include <QBackingStore>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -10,6 +11,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/feed_fetcher.h"
 #include "platform/x11_desktop.h"
@@ -108,10 +110,43 @@ void DesktopWindow::updateShape() {
   ++shapeUpdates_;
 }
 
-void DesktopWindow::paintEvent(QPaintEvent*) {
+namespace {
+
+// Copies the rows of `image` inside `area` into the backing store's own
+// image when that is a plain image of the same format and scale; false when
+// it is not. A painter would clip to the window's shape span by span, which
+// for a character's outline means hundreds of spans handed to Qt's thread
+// pool on every frame; the shape hides the rest of the rectangle anyway.
+bool copyIntoBackingStore(QWidget& widget, const QImage& image, const QRect& area) {
+  QBackingStore* store = widget.backingStore();
+  QPaintDevice* device = store ? store->paintDevice() : nullptr;
+  if (device == nullptr || device->devType() != QInternal::Image) return false;
+  auto* target = static_cast<QImage*>(device);
+  // RGB32 pixels are stored as 0xffRRGGBB: opaque premultiplied pixels.
+  const bool sameBytes = target->format() == image.format() ||
+                         (image.format() == QImage::Format_RGB32 &&
+                          target->format() == QImage::Format_ARGB32_Premultiplied);
+  if (!sameBytes || target->devicePixelRatio() != 1.0 ||
+      widget.devicePixelRatio() != 1.0 || widget.parentWidget() != nullptr) {
+    return false;
+  }
+  const QRect rows = area & image.rect() & target->rect();
+  if (rows.isEmpty()) return true;
+  const std::size_t bytes = static_cast<std::size_t>(rows.width()) * 4;
+  for (int y = rows.top(); y <= rows.bottom(); ++y) {
+    std::memcpy(target->scanLine(y) + static_cast<std::size_t>(rows.left()) * 4,
+                image.constScanLine(y) + static_cast<std::size_t>(rows.left()) * 4, bytes);
+  }
+  return true;
+}
+
+}  // namespace
+
+void DesktopWindow::paintEvent(QPaintEvent* event) {
+  const QImage& image = presentation_ == Presentation::ShapeMask ? shown_ : frame_;
+  if (!image.isNull() && copyIntoBackingStore(*this, image, event->rect())) return;
   QPainter painter(this);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
-  const QImage& image = presentation_ == Presentation::ShapeMask ? shown_ : frame_;
   if (image.isNull()) {
     painter.fillRect(rect(), Qt::transparent);
   } else {
