@@ -36,6 +36,40 @@ void clampRow(const std::uint8_t* src, std::uint8_t* dst, std::size_t pixels) {
   }
 }
 
+// The alpha bytes of four pixels as one word, the first pixel's lowest.
+inline std::uint32_t fourAlphas(const std::uint8_t* pixels) {
+  std::uint64_t low, high;
+  std::memcpy(&low, pixels, 8);
+  std::memcpy(&high, pixels + 8, 8);
+  return static_cast<std::uint32_t>(((low >> 24) & 0xFF) | ((low >> 48) & 0xFF00) |
+                                    ((high >> 8) & 0xFF0000) | ((high >> 32) & 0xFF000000));
+}
+
+inline bool anyZeroByte(std::uint32_t v) { return ((v - 0x01010101u) & ~v & 0x80808080u) != 0; }
+
+// Appends the row's runs of pixels with alpha > 0. Most of a row lies inside
+// a long run or outside all, so four pixels whose alphas all agree with the
+// current side are stepped over at once.
+void appendRuns(const std::uint8_t* row, int width, std::vector<int>& spans) {
+  bool covered = false;
+  int x = 0;
+  while (x < width) {
+    if (x + 4 <= width) {
+      const std::uint32_t alphas = fourAlphas(row + 4 * static_cast<std::size_t>(x));
+      if (covered ? !anyZeroByte(alphas) : alphas == 0) {
+        x += 4;
+        continue;
+      }
+    }
+    if ((row[4 * static_cast<std::size_t>(x) + 3] != 0) != covered) {
+      covered = !covered;
+      spans.push_back(x);
+    }
+    ++x;
+  }
+  if (covered) spans.push_back(width);
+}
+
 }  // namespace
 
 bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& target,
@@ -62,14 +96,7 @@ bool copyFrame(const std::uint8_t* bgraBottomUp, int width, int height, QImage& 
     clampRow(src, dst, static_cast<std::size_t>(width));
     if (!coverage) continue;
     coverage->rowStart.push_back(static_cast<int>(coverage->spans.size()));
-    bool covered = false;
-    for (int x = 0; x < width; ++x) {
-      if ((dst[4 * x + 3] != 0) != covered) {
-        covered = !covered;
-        coverage->spans.push_back(x);
-      }
-    }
-    if (covered) coverage->spans.push_back(width);
+    appendRuns(dst, width, coverage->spans);
   }
   if (coverage) coverage->rowStart.push_back(static_cast<int>(coverage->spans.size()));
   return true;

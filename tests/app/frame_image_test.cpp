@@ -143,15 +143,20 @@ TEST(ShapeMaskColours, ConversionToOpaqueUndoesTheAlphaScaling) {
 
 // The coverage found while copying is the one found from the copy, and
 // every colour is clamped to its alpha, for frames of random alpha with runs
-// touching both edges.
+// touching both edges: short runs, and long ones as a character's rows have.
 TEST(CopyFrame, ClampsEveryPixelAndFindsTheCoverageOnTheWay) {
   std::mt19937 random(7);
-  for (int round = 0; round < 50; ++round) {
-    const int w = 1 + static_cast<int>(random() % 40), h = 1 + static_cast<int>(random() % 12);
+  for (int round = 0; round < 100; ++round) {
+    const bool longRuns = round % 2 == 1;
+    const int w = 1 + static_cast<int>(random() % (longRuns ? 90 : 40));
+    const int h = 1 + static_cast<int>(random() % 12);
     Frame f(w, h);
     for (int y = 0; y < h; ++y) {
+      bool inside = random() % 2 == 0;
       for (int x = 0; x < w; ++x) {
-        const auto a = static_cast<std::uint8_t>(random() % 3 == 0 ? 0 : random() % 256);
+        if (longRuns && random() % 9 == 0) inside = !inside;
+        const bool zero = longRuns ? !inside : random() % 3 == 0;
+        const auto a = static_cast<std::uint8_t>(zero ? 0 : 1 + random() % 255);
         f.set(x, y, {static_cast<std::uint8_t>(random()), static_cast<std::uint8_t>(random()), 6, a});
       }
     }
