@@ -761,7 +761,7 @@ std::size_t SceneLineReader::countRun(std::string_view prefix, std::size_t limit
   };
   std::size_t count = 0;
   std::size_t pos = pos_;
-  if (!startsRun(pos)) return 0;
+  if (limit == 0 || !startsRun(pos)) return 0;
 #if defined(__SSE2__)
   if constexpr (std::endian::native == std::endian::little) {
     // Sixty-four bytes at a time: every LF in them, and at each the next

@@ -552,6 +552,7 @@ TEST(SceneLines, RunsOfLikeLinesCountedAcrossBlocks) {
       while (i + 1 + run < every.size() && every[i + 1 + run].starts_with(" v ")) ++run;
       ASSERT_EQ(reader.countRun(" v ", 1 << 20), run) << i;
       EXPECT_EQ(reader.countRun(" v ", 5), std::min<std::size_t>(run, 5)) << i;
+      EXPECT_EQ(reader.countRun(" v ", 0), 0u);
     }
   }
 }
