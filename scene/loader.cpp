@@ -327,21 +327,17 @@ bool SceneBuilder::State::readInPlace(const char* at, const char* end) {
       constexpr std::size_t kCorners = 16;
       int parts[3][kCorners];
       std::size_t count = 0;
-      const char* next =
-          readPlainCornersLine(at + 3, end, parts[0], parts[1], parts[2], kCorners, &count);
+      std::uint32_t largest[3];
+      const char* next = readPlainCornersLine(at + 3, end, parts[0], parts[1], parts[2],
+                                              kCorners, &count, largest);
       if (!next) return false;
       enterLine(next);
-      const std::size_t sizes[3] = {target.vertices.size(), target.texcoords.size(),
-                                    target.normals.size()};
-      // Plain parts are -1 or more, so part >= size (for a part that is
-      // there) is part + 1 > size, tested without a branch.
-      bool beyond = false;
-      for (int i = 0; i < 3; ++i) {
-        for (std::size_t c = 0; c < count; ++c) {
-          beyond |= static_cast<std::size_t>(parts[i][c] + 1) > sizes[i];
-        }
+      // A part as written (1-based) past its list's size reaches beyond it;
+      // an empty one (0) never does.
+      if (largest[0] > target.vertices.size() || largest[1] > target.texcoords.size() ||
+          largest[2] > target.normals.size()) {
+        pendingFaces.push_back({mesh, target.faceCount(), line});
       }
-      if (beyond) pendingFaces.push_back({mesh, target.faceCount(), line});
       makeRoomForFaces(target, count);
       target.addFace(std::span<const int>(parts[0], count), std::span<const int>(parts[1], count),
                      std::span<const int>(parts[2], count));

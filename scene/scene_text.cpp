@@ -209,7 +209,8 @@ inline std::uint64_t leadingDigits(std::uint64_t x, unsigned n) {
     if (k + n <= 8) {
       // Both runs side by side in one word ("12.345678" as 12345678), for
       // one conversion instead of two.
-      mantissa = eightDigits(((whole << (64 - 8 * k)) >> (8 * n)) | ((fraction << (63 - 8 * n)) << 1));
+      mantissa =
+          eightDigits(((whole << (64 - 8 * k)) >> (8 * n)) | ((fraction << (63 - 8 * n)) << 1));
     } else {
       mantissa = leadingDigits(whole, k) * kIntegerPowersOfTen[n] + leadingDigits(fraction, n);
     }
@@ -685,9 +686,11 @@ const char* readIntegerAndNumbersLine(const char* p, const char* end, std::int32
 }
 
 const char* readPlainCornersLine(const char* p, const char* end, int* vertex, int* texcoord,
-                                 int* normal, std::size_t capacity, std::size_t* count) {
+                                 int* normal, std::size_t capacity, std::size_t* count,
+                                 std::uint32_t largest[3]) {
   p = skipBlanks(p, end);
   std::size_t n = 0;
+  std::uint64_t most[3] = {0, 0, 0};
   while (p != end && *p != '\n') {
     if (n == capacity) return nullptr;
     std::uint64_t values[3] = {0, 0, 0};
@@ -700,11 +703,13 @@ const char* readPlainCornersLine(const char* p, const char* end, int* vertex, in
     vertex[n] = static_cast<int>(values[0]) - 1;
     texcoord[n] = static_cast<int>(values[1]) - 1;
     normal[n] = static_cast<int>(values[2]) - 1;
+    for (int i = 0; i < 3; ++i) most[i] = std::max(most[i], values[i]);
     ++n;
     p = skipBlanks(p, end);
   }
   if (p == end || n == 0) return nullptr;
   *count = n;
+  for (int i = 0; i < 3; ++i) largest[i] = static_cast<std::uint32_t>(most[i]);
   return p + 1;
 }
 

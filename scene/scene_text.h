@@ -101,9 +101,11 @@ const char* readIntegerAndNumbersLine(const char* p, const char* end, std::int32
                                       std::vector<double>& values);
 // One to `capacity` plain face corners "12/12/12" (as
 // LineTokenizer::nextPlainCorners reads them), then LF; the parts are stored
-// 0-based in the three arrays and their number in `count`.
+// 0-based in the three arrays and their number in `count`, and the largest
+// part of each list as written (1-based, 0 when all are empty) in `largest`.
 const char* readPlainCornersLine(const char* p, const char* end, int* vertex, int* texcoord,
-                                 int* normal, std::size_t capacity, std::size_t* count);
+                                 int* normal, std::size_t capacity, std::size_t* count,
+                                 std::uint32_t largest[3]);
 
 // Walks the file buffer line by line. A line ends at LF, CR LF, a lone CR;
 // a 0xFF byte or the end of the buffer end the data instead.

@@ -337,9 +337,10 @@ TEST(SceneLinesInPlace, PlainCornersAsTheTokenizerReadsThem) {
   constexpr std::size_t kCapacity = 16;
   int parts[3][kCapacity];
   std::size_t count = 0;
+  std::uint32_t largest[3] = {0, 0, 0};
   auto read = [&](const std::string& text) {
     return readPlainCornersLine(text.data(), text.data() + text.size(), parts[0], parts[1],
-                                parts[2], kCapacity, &count);
+                                parts[2], kCapacity, &count, largest);
   };
   auto expectAsTokens = [&](const std::string& text) {
     const char* next = read(text);
@@ -351,6 +352,11 @@ TEST(SceneLinesInPlace, PlainCornersAsTheTokenizerReadsThem) {
     EXPECT_EQ(vertex, std::vector<int>(parts[0], parts[0] + count)) << text;
     EXPECT_EQ(texcoord, std::vector<int>(parts[1], parts[1] + count)) << text;
     EXPECT_EQ(normal, std::vector<int>(parts[2], parts[2] + count)) << text;
+    const std::vector<int>* lists[3] = {&vertex, &texcoord, &normal};
+    for (int i = 0; i < 3; ++i) {
+      const int most = *std::max_element(lists[i]->begin(), lists[i]->end());
+      EXPECT_EQ(static_cast<int>(largest[i]) - 1, most) << text;
+    }
   };
   // Every run length from none to nine digits in every part, read from a
   // wide window (text after the line) and byte by byte (at the text's end).
