@@ -26,6 +26,11 @@ int main(int argc, char** argv) {
   // few hundred pixels a side: rasterise on the drawing thread, unless the
   // user chose otherwise. Read when the GL context is created.
   setenv("LP_NUM_THREADS", "0", 0);
+  // A shared-memory image costs the X connection a round trip before every
+  // frame is painted (Qt waits until the server has read the last one); for
+  // a window this small sending the pixels costs less. Read by Qt's X
+  // connection, so before the application object; the user's choice stands.
+  setenv("QT_XCB_NO_MITSHM", "1", 0);
 
   vashel::prepareQtPlatform();
   // Qt must not see the scene name as its own options; it gets the program name only.
