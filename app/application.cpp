@@ -361,7 +361,14 @@ void Application::present(const FrameView& frame) {
     return;
   }
   if (!window_->presentFrame(frame.bgra.data(), frame.width, frame.height)) return;
-  shownFrame_.assign(frame.bgra.begin(), frame.bgra.end());
+  // The read-back buffer is rewritten whole by the next frame: taking it
+  // saves a copy, and the next read-back fills the one given back.
+  std::vector<std::uint8_t>& readBack = state_.render.frame;
+  if (frame.bgra.data() == readBack.data() && frame.bgra.size() == readBack.size()) {
+    shownFrame_.swap(readBack);
+  } else {
+    shownFrame_.assign(frame.bgra.begin(), frame.bgra.end());
+  }
   shownWidth_ = frame.width;
   shownHeight_ = frame.height;
 }
