@@ -346,22 +346,22 @@ bool SceneBuilder::State::readInPlace(const char* at, const char* end) {
     }
     if (at[1] != 'v' || meshIsBoundingBox) return false;
     double xyz[3];
+    // A position or normal: three numbers from `from`, kept as rest and
+    // working point alike.
+    const auto addPoint = [&](const char* from, auto& list, const char* key) {
+      const char* next = readNumbersLine(from, end, xyz, 3);
+      if (!next) return false;
+      enterLine(next);
+      makeRoom(list, key);
+      MeshVertex& point = list.emplace_back();
+      point.base = {xyz[0], xyz[1], xyz[2], 1.0};
+      point.deformed = point.base;
+      return true;
+    };
     if (blank(at[2])) {
-      const char* next = readNumbersLine(at + 3, end, xyz, 3);
-      if (!next) return false;
-      enterLine(next);
-      makeRoom(target.vertices, " v ");
-      MeshVertex& vertex = target.vertices.emplace_back();
-      vertex.base = {xyz[0], xyz[1], xyz[2], 1.0};
-      vertex.deformed = vertex.base;
+      if (!addPoint(at + 3, target.vertices, " v ")) return false;
     } else if (at[2] == 'n' && blank(at[3])) {
-      const char* next = readNumbersLine(at + 4, end, xyz, 3);
-      if (!next) return false;
-      enterLine(next);
-      makeRoom(target.normals, " vn ");
-      MeshVertex& normal = target.normals.emplace_back();
-      normal.base = {xyz[0], xyz[1], xyz[2], 1.0};
-      normal.deformed = normal.base;
+      if (!addPoint(at + 4, target.normals, " vn ")) return false;
     } else if (at[2] == 't' && blank(at[3])) {
       const char* next = readNumbersLine(at + 4, end, xyz, 2);
       if (!next) return false;

@@ -79,6 +79,24 @@ class ArrayPathTest : public RenderTest {
     state.flags.guide = 0;
   }
 
+  // Frame 1 both ways as the scene stands, then again under a white
+  // directional light; `beforeLit` may change the scene in between.
+  template <typename Change>
+  void expectSameUnlitAndLit(int covered, Change&& beforeLit) {
+    const Difference unlit = compareAt(1);
+    EXPECT_GT(unlit.covered, covered);
+    EXPECT_LE(unlit.largest, 1) << unlit.pixels << " pixels differ unlit";
+
+    Light light;
+    light.type = kLightDirectional;
+    light.color = {0.9f, 0.9f, 0.9f, 0};
+    scene.lights.push_back(light);
+    beforeLit();
+    const Difference lit = compareAt(1);
+    EXPECT_GT(lit.covered, covered);
+    EXPECT_LE(lit.largest, 1) << lit.pixels << " pixels differ lit";
+  }
+
   // The mesh a selection pick finds at each point of a grid, with one path.
   std::vector<int> picksWith(GeometryPath path) {
     state.geometry = path;
@@ -151,18 +169,7 @@ TEST_F(ArrayPathTest, CornersWithoutTheirOwnAttributesCarryTheLastOnesBothWays) 
   scene.meshes[2].alphaGain = constantCurve(0.8);
   uploadTextures(scene, state, nullptr);
 
-  const Difference unlit = compareAt(1);
-  EXPECT_GT(unlit.covered, 1000);
-  EXPECT_LE(unlit.largest, 1) << unlit.pixels << " pixels differ";
-
-  Light light;
-  light.type = kLightDirectional;
-  light.color = {0.9f, 0.9f, 0.9f, 0};
-  scene.lights.push_back(light);
-  scene.meshes[1].doubleSided = 0;
-  const Difference lit = compareAt(1);
-  EXPECT_GT(lit.covered, 1000);
-  EXPECT_LE(lit.largest, 1) << lit.pixels << " pixels differ";
+  expectSameUnlitAndLit(1000, [this] { scene.meshes[1].doubleSided = 0; });
 }
 
 // Outlines and opaque faces are drawn unblended; whatever may let the
@@ -196,17 +203,7 @@ TEST_F(ArrayPathTest, SeeThroughPiecesBlendAsBefore) {
   scene.meshes[1].alphaGain = constantCurve(0.5);
   uploadTextures(scene, state, nullptr);
 
-  const Difference unlit = compareAt(1);
-  EXPECT_GT(unlit.covered, 5000);
-  EXPECT_LE(unlit.largest, 1) << unlit.pixels << " pixels differ";
-
-  Light light;
-  light.type = kLightDirectional;
-  light.color = {0.9f, 0.9f, 0.9f, 0};
-  scene.lights.push_back(light);
-  const Difference lit = compareAt(1);
-  EXPECT_GT(lit.covered, 5000);
-  EXPECT_LE(lit.largest, 1) << lit.pixels << " pixels differ";
+  expectSameUnlitAndLit(5000, [] {});
 }
 
 }  // namespace
